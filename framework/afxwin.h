@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string.h>
+
 #include "afxexcept.h"
 #include "afxstr.h"
 
@@ -23,6 +25,22 @@ enum AfxSig : UINT_PTR {
 };
 
 typedef void (CCmdTarget::*AFX_PMSG)();
+
+// Stores a handler of another signature in an entry (and AfxMsgFnAs takes it
+// back); both sides name the same type through the entry's AfxSig.
+template <class F>
+AFX_PMSG AfxMsgFn(F f) {
+  static_assert(sizeof(F) == sizeof(AFX_PMSG));
+  AFX_PMSG p;
+  memcpy(&p, &f, sizeof p);
+  return p;
+}
+template <class F>
+F AfxMsgFnAs(AFX_PMSG p) {
+  F f;
+  memcpy(&f, &p, sizeof f);
+  return f;
+}
 
 struct AFX_MSGMAP_ENTRY {
   UINT nMessage;
@@ -57,14 +75,14 @@ struct AFX_MSGMAP {
   return &messageMap;                                                              \
   }
 
-#define ON_WM_TIMER()                                                     \
-  {WM_TIMER, 0, 0, 0, AfxSig_vw,                                          \
-   reinterpret_cast<AFX_PMSG>(                                            \
-       static_cast<void (CWnd::*)(UINT_PTR)>(&ThisClass::OnTimer))},
-#define ON_WM_SIZE()                                                      \
-  {WM_SIZE, 0, 0, 0, AfxSig_vwii,                                         \
-   reinterpret_cast<AFX_PMSG>(                                            \
-       static_cast<void (CWnd::*)(UINT, int, int)>(&ThisClass::OnSize))},
+// Handlers with arguments are stored as AFX_PMSG and called back with their
+// own type, which the entry's signature names.
+#define ON_WM_TIMER()           \
+  {WM_TIMER, 0, 0, 0, AfxSig_vw, \
+   AfxMsgFn(static_cast<void (CCmdTarget::*)(UINT_PTR)>(&ThisClass::OnTimer))},
+#define ON_WM_SIZE()               \
+  {WM_SIZE, 0, 0, 0, AfxSig_vwii, \
+   AfxMsgFn(static_cast<void (CCmdTarget::*)(UINT, int, int)>(&ThisClass::OnSize))},
 #define ON_CONTROL(code, id, memberFxn) \
   {WM_COMMAND, (UINT)(code), (UINT)(id), (UINT)(id), AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::memberFxn)},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
@@ -170,7 +188,7 @@ class CWinApp : public CCmdTarget {
 
  private:
   WCHAR m_appName[MAX_PATH] = {};
-  friend int AfxWinMain(HINSTANCE, HINSTANCE, LPWSTR, int);
+  friend LPCWSTR AfxGetAppName();
 };
 
 CWinApp* AfxGetApp();

@@ -36,7 +36,10 @@ std::string TraceText(T v) {
 template <class T>
   requires std::is_pointer_v<T> && (!std::is_same_v<T, LPCWSTR>) && (!std::is_same_v<T, LPWSTR>)
 std::string TraceText(T p) {
-  return TraceText(static_cast<const void*>(p));
+  if constexpr (std::is_function_v<std::remove_pointer_t<T>>)
+    return p ? TraceText(Hex(reinterpret_cast<uintptr_t>(p))) : std::string("null");
+  else
+    return TraceText(static_cast<const void*>(p));
 }
 inline std::string TraceText(LPWSTR s) { return TraceText(static_cast<LPCWSTR>(s)); }
 

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 namespace emu {
 
 // The host's own zone as day-in-month rules of the host's current year.
@@ -11,5 +13,21 @@ TIME_ZONE_INFORMATION HostTimeZoneInformation();
 
 // For in-process tests: forget the zone read at the first conversion.
 void ResetCrtTimeZone();
+
+// Calendar arithmetic on the proleptic Gregorian calendar (month 1..12).
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+void CivilFromDays(int64_t days, int64_t* year, int* month, int* day);
+
+// Seconds west of UTC of the zone's standard time, and the daylight shift
+// (negative when clocks go forward).
+int64_t StandardOffsetWest(const TIME_ZONE_INFORMATION& tzi);
+int64_t DaylightShift(const TIME_ZONE_INFORMATION& tzi);
+// The zone observes daylight saving: both change dates and a non-zero shift.
+bool ZoneHasDaylight(const TIME_ZONE_INFORMATION& tzi);
+// Daylight saving is in force at this local standard time (seconds since
+// 1970 on the local standard clock) under the zone's rules.
+bool DaylightAtLocalStandard(const TIME_ZONE_INFORMATION& tzi, int64_t local_standard);
+// Daylight saving is in force at this instant (seconds since 1970 UTC).
+bool DaylightAtInstant(const TIME_ZONE_INFORMATION& tzi, int64_t utc);
 
 }  // namespace emu

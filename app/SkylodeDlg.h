@@ -1,0 +1,42 @@
+// The main dialog: the download address, the Update button, the progress bar
+// and the status line with the receiver's validity.
+#pragma once
+
+#include <afxcmn.h>
+#include <afxwin.h>
+
+#include "resource.h"
+
+class CSkylodeDlg : public CDialog {
+ public:
+  explicit CSkylodeDlg(CWnd* pParent = nullptr);
+  ~CSkylodeDlg() override;
+
+  enum { IDD = IDD_MAIN };
+
+  // The receiver's port name, "COM7:" unless its driver's setting says another.
+  CString GetGpsPortName();
+  // Loads the file into the receiver and shows its new validity; empty on success.
+  CString InjectEphemeris(LPCWSTR path);
+  // Asks the open port until when its data is valid and shows it; empty on success.
+  CString QueryEphemerisValidity(HANDLE port);
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  BOOL OnInitDialog() override;
+
+  void OnSize(UINT nType, int cx, int cy);
+  void OnCbnSelchangeAddress();
+  void OnCbnEditchangeAddress();
+
+  CProgressCtrl m_progress;
+  UINT_PTR m_timerId;
+  HICON m_hIcon;
+
+ private:
+  void ShowReceiverValidity();
+  bool ReadRememberedAddress(HKEY key, WCHAR* address);
+  void SelectAddress(LPCWSTR address);
+
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,4 @@
+#include "SkylodeApp.h"
+
+// The one application object.
+CSkylodeApp theApp;

@@ -1,0 +1,37 @@
+// The contract with the GPS receiver's COM-port driver.
+#pragma once
+
+#include <windows.h>
+
+#define IOCTL_EPHEMERIS_LOAD CTL_CODE(FILE_DEVICE_UNKNOWN, 20, METHOD_IN_DIRECT, FILE_ANY_ACCESS)
+#define IOCTL_EPHEMERIS_VALIDITY CTL_CODE(FILE_DEVICE_UNKNOWN, 20, METHOD_OUT_DIRECT, FILE_ANY_ACCESS)
+static_assert(IOCTL_EPHEMERIS_LOAD == 0x00220051 && IOCTL_EPHEMERIS_VALIDITY == 0x00220052);
+
+// Until when the receiver's data is valid, in UTC, to the minute.
+struct EphemerisValidity {
+  INT year;
+  INT month;
+  INT day;
+  INT hour;
+  INT minute;
+};
+static_assert(sizeof(EphemerisValidity) == 20);
+
+// Opens the receiver's port exclusively, for reading and writing.
+HANDLE OpenGpsPort(LPCWSTR portName);
+
+// Closes a handle when it goes out of scope, so that an error raised while a
+// result text is built cannot leave the port or a file open.
+class CScopedHandle {
+ public:
+  explicit CScopedHandle(HANDLE h) : m_h(h) {}
+  ~CScopedHandle() {
+    if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
+  }
+  CScopedHandle(const CScopedHandle&) = delete;
+  CScopedHandle& operator=(const CScopedHandle&) = delete;
+  operator HANDLE() const { return m_h; }
+
+ private:
+  HANDLE m_h;
+};

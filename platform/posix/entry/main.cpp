@@ -1,0 +1,23 @@
+// The emulated handheld starts a program: the command line holds only its
+// arguments, as the handheld passes them.
+#include <signal.h>
+
+#include <string>
+
+#include "emulation.h"
+#include "wide.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int show);
+
+int main(int argc, char** argv) {
+  std::u16string arguments;
+  for (int i = 1; i < argc; ++i) {
+    std::u16string arg = emu::FromUtf8(argv[i]);
+    if (i > 1) arguments += u' ';
+    bool quote = arg.empty() || arg.find(u' ') != std::u16string::npos;
+    arguments += quote ? u"\"" + arg + u"\"" : arg;
+  }
+  emu::SetCommandLine(arguments);
+  signal(SIGPIPE, SIG_IGN);  // a closed script reader must not kill the program mid-update
+  return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
+}
