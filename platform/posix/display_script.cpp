@@ -11,6 +11,7 @@
 
 #include "display.h"
 #include "emulation.h"
+#include "user_input.h"
 #include "wide.h"
 
 namespace emu {
@@ -147,87 +148,33 @@ class ScriptDisplay : public Display {
 
   void Emit(const std::string& line) { out_ << line << '\n' << std::flush; }
 
-  static Window* Dialog() {
-    WindowSystem& ws = WindowSystem::Get();
-    Window* found = nullptr;
-    for (Window* w : ws.TopLevel())
-      if (w->kind == Kind::Dialog && w->visible()) found = w;
-    return found;
-  }
-
-  static Window* Control(Window& dlg, Kind kind, int id = 0) {
-    for (HWND h : dlg.children)
-      if (Window* c = WindowSystem::Get().FindLocal(h); c && c->kind == kind && (!id || c->id == id))
-        return c;
-    return nullptr;
-  }
-
-  static Window* OpenBox() {
-    Window* m = WindowSystem::Get().InnermostModal();
-    return m && m->kind == Kind::MessageBox && !m->ended ? m : nullptr;
-  }
-
-  static bool Answer(Window& box, int id) {
-    box.result = id;
-    box.ended = true;
-    return true;
+  static bool Number(const std::string& text, long* value) {
+    char* end = nullptr;
+    *value = strtol(text.c_str(), &end, 10);
+    return !text.empty() && !*end;
   }
 
   bool Execute(const std::string& line) {
-    WindowSystem& ws = WindowSystem::Get();
     std::string cmd = line.substr(0, line.find(' '));
     std::string arg = cmd.size() < line.size() ? line.substr(cmd.size() + 1) : std::string();
+    bool bare = arg.empty();
+    long n = 0;
+    if (cmd == "dump" && bare) {
+      Window* dlg = ActiveDialog();
+      return dlg && Dump(*dlg);
+    }
     Window* box = OpenBox();
-    Window* dlg = Dialog();
-    UINT buttons = box ? (box->box_type & MB_TYPEMASK) : 0;
-    if (cmd == "dump" && arg.empty()) return dlg && Dump(*dlg);
-    if (box && (cmd == "ok" || cmd == "cancel") && arg.empty()) {
-      if (buttons == MB_OK) return Answer(*box, IDOK);
-      if (buttons == MB_OKCANCEL) return Answer(*box, cmd == "ok" ? IDOK : IDCANCEL);
-      return false;
+    if (box && bare) {  // the box's buttons take these while it is open
+      if (cmd == "ok") return AnswerBox(*box, IDOK);
+      if (cmd == "cancel") return PressBoxDefault(*box, true);
+      if (cmd == "yes") return AnswerBox(*box, IDYES);
+      if (cmd == "no") return AnswerBox(*box, IDNO);
     }
-    if (box && (cmd == "yes" || cmd == "no") && arg.empty())
-      return buttons == MB_YESNO && Answer(*box, cmd == "yes" ? IDYES : IDNO);
-    if (!dlg || !dlg->enabled()) return false;
-    if ((cmd == "ok" && (dlg->exstyle & WS_EX_CAPTIONOKBTN)) || cmd == "cancel") {
-      if (!arg.empty()) return false;
-      ws.Post(dlg->handle, WM_COMMAND, MAKEWPARAM(cmd == "ok" ? IDOK : IDCANCEL, BN_CLICKED), 0);
-      return true;
-    }
-    if (cmd == "click") {
-      char* end = nullptr;
-      long id = strtol(arg.c_str(), &end, 10);
-      if (arg.empty() || *end) return false;
-      Window* c = nullptr;
-      for (HWND h : dlg->children)
-        if (Window* w = ws.FindLocal(h); w && w->id == id) c = w;
-      if (!c || !c->visible() || !c->enabled()) return false;
-      ws.focus = c->handle;
-      if (c->kind == Kind::Button)
-        ws.Post(dlg->handle, WM_COMMAND, MAKEWPARAM(c->id, BN_CLICKED),
-                reinterpret_cast<LPARAM>(c->handle));
-      return c->kind == Kind::Button || c->kind == Kind::ComboBox;
-    }
-    Window* combo = Control(*dlg, Kind::ComboBox);
-    if (!combo || !combo->visible() || !combo->enabled()) return false;
-    if (cmd == "type") {
-      ws.focus = combo->handle;
-      std::u16string text = FromUtf8(arg);
-      ws.Send(combo->handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-      ws.Post(dlg->handle, WM_COMMAND, MAKEWPARAM(combo->id, CBN_EDITCHANGE),
-              reinterpret_cast<LPARAM>(combo->handle));
-      return true;
-    }
-    if (cmd == "select") {
-      char* end = nullptr;
-      long n = strtol(arg.c_str(), &end, 10);
-      if (arg.empty() || *end || n < 0 || n >= static_cast<long>(combo->items.size())) return false;
-      ws.focus = combo->handle;
-      ws.Send(combo->handle, CB_SETCURSEL, static_cast<WPARAM>(n), 0);
-      ws.Post(dlg->handle, WM_COMMAND, MAKEWPARAM(combo->id, CBN_SELCHANGE),
-              reinterpret_cast<LPARAM>(combo->handle));
-      return true;
-    }
+    if (cmd == "ok" && bare) return PressDialogCommand(IDOK);
+    if (cmd == "cancel" && bare) return PressDialogCommand(IDCANCEL);
+    if (cmd == "click") return Number(arg, &n) && ClickControl(static_cast<int>(n));
+    if (cmd == "type") return TypeAddress(FromUtf8(arg));
+    if (cmd == "select") return Number(arg, &n) && SelectAddress(static_cast<int>(n));
     return false;
   }
 
@@ -235,21 +182,21 @@ class ScriptDisplay : public Display {
     WindowSystem& ws = WindowSystem::Get();
     std::ostringstream o;
     o << "caption: " << ToUtf8(dlg.text) << '\n';
-    if (Window* combo = Control(dlg, Kind::ComboBox)) {
+    if (Window* combo = DialogControl(dlg, Kind::ComboBox)) {
       for (size_t i = 0; i < combo->items.size(); ++i)
         o << "list: " << i << ' ' << ToUtf8(combo->items[i]) << '\n';
       o << "selected: " << combo->selected << '\n';
       o << "field: " << ToUtf8(combo->text) << '\n';
     }
-    if (Window* s = Control(dlg, Kind::Static))
+    if (Window* s = DialogControl(dlg, Kind::Static))
       o << (s->visible() ? "status: shown " + ToUtf8(s->text) : std::string("status: hidden")) << '\n';
-    if (Window* p = Control(dlg, Kind::Progress)) {
+    if (Window* p = DialogControl(dlg, Kind::Progress)) {
       if (p->visible())
         o << "progress: shown " << p->low << ' ' << p->high << ' ' << p->pos << '\n';
       else
         o << "progress: hidden\n";
     }
-    if (Window* b = Control(dlg, Kind::Button))
+    if (Window* b = DialogControl(dlg, Kind::Button))
       o << "update: " << (b->enabled() ? "enabled" : "disabled") << '\n';
     o << "cursor: " << (ws.cursor == WaitCursor() ? "wait" : "arrow") << '\n' << "end";
     Emit(o.str());
