@@ -1,9 +1,9 @@
 // Common controls of the framework: the progress bar.
 #pragma once
 
-#include <commctrl.h>
-
 #include "afxwin.h"
+
+#include <commctrl.h>
 
 class CProgressCtrl : public CWnd {
  public:

@@ -29,7 +29,7 @@ struct CHeapAllocator {
 class CString {
  public:
   CString() = default;
-  CString(LPCWSTR s) : m_text(s ? s : u"") {}
+  CString(LPCWSTR s) : m_text(s ? s : TEXT("")) {}
   CString(LPCWSTR s, int length) : m_text(s, static_cast<size_t>(length)) {}
 
   operator LPCWSTR() const { return m_text.c_str(); }
@@ -43,7 +43,7 @@ class CString {
   bool operator==(LPCWSTR s) const { return Compare(s) == 0; }
 
   CString& operator=(LPCWSTR s) {
-    m_text = s ? s : u"";
+    m_text = s ? s : TEXT("");
     return *this;
   }
   CString& operator+=(LPCWSTR s) {

@@ -3,6 +3,9 @@
 set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev python3 openssl
           libcurl4-openssl-dev curl util-linux clang-format)
+# --win32: also the mingw-w64 compiler that checks the program code against
+# the real Win32 headers.
+[ "${1:-}" = --win32 ] && packages+=(g++-mingw-w64-x86-64-posix)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
