@@ -20,7 +20,7 @@ const LPCWSTR kPresetAddresses[] = {
 }  // namespace
 
 CSkylodeDlg::CSkylodeDlg(CWnd* pParent)
-    : CDialog(CSkylodeDlg::IDD, pParent), m_timerId(0), m_hIcon(nullptr) {
+    : CDialog(CSkylodeDlg::IDD, pParent), m_timerId(0), m_hIcon(nullptr), m_updating(false) {
   m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDI_MAIN)
                         : ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCE(IDI_MAIN));
 }
@@ -34,6 +34,8 @@ void CSkylodeDlg::DoDataExchange(CDataExchange* pDX) {
 
 BEGIN_MESSAGE_MAP(CSkylodeDlg, CDialog)
   ON_WM_SIZE()
+  ON_WM_TIMER()
+  ON_BN_CLICKED(IDC_UPDATE, OnBnClickedUpdate)
   ON_CBN_SELCHANGE(IDC_ADDRESS, OnCbnSelchangeAddress)
   ON_CBN_EDITCHANGE(IDC_ADDRESS, OnCbnEditchangeAddress)
 END_MESSAGE_MAP()
@@ -54,9 +56,14 @@ BOOL CSkylodeDlg::OnInitDialog() {
       ERROR_SUCCESS) {
     WCHAR address[1025];
     memset(address, 0, sizeof(address));
-    if (ReadRememberedAddress(key, address)) SelectAddress(address);
+    if (ReadRememberedAddress(key, address))
+      SelectAddress(address);
+    else
+      CreateLauncherShortcut();
     RegCloseKey(key);
   }
+
+  CheckUnattendedMode();
   return TRUE;
 }
 

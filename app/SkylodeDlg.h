@@ -26,6 +26,8 @@ class CSkylodeDlg : public CDialog {
   BOOL OnInitDialog() override;
 
   void OnSize(UINT nType, int cx, int cy);
+  void OnTimer(UINT_PTR nIDEvent);
+  void OnBnClickedUpdate();
   void OnCbnSelchangeAddress();
   void OnCbnEditchangeAddress();
 
@@ -37,6 +39,11 @@ class CSkylodeDlg : public CDialog {
   void ShowReceiverValidity();
   bool ReadRememberedAddress(HKEY key, WCHAR* address);
   void SelectAddress(LPCWSTR address);
+  void RememberAddress(LPCWSTR address);
+  void CreateLauncherShortcut();
+  void CheckUnattendedMode();
+
+  bool m_updating;  // an update is running (its download's box may be open)
 
   DECLARE_MESSAGE_MAP()
 };
