@@ -61,7 +61,8 @@ void SetDeviceDir(const std::string& dir) {
 
 bool CreateNewDevice(const std::string& dir) {
   std::error_code ec;
-  fs::create_directories(dir + "/fs/windows", ec);
+  // The handheld's own folders: \windows and the Start menu's Programs.
+  fs::create_directories(dir + "/fs/windows/Start Menu/Programs", ec);
   if (ec) return false;
   fs::create_directories(dir + "/dev/COM7", ec);
   TIME_ZONE_INFORMATION tzi = HostTimeZoneInformation();

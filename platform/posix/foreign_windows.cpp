@@ -23,10 +23,12 @@ namespace {
 
 int g_fifo = -1;
 bool g_published = false;
+std::string g_published_in;  // the run/ folder our files were written to
 std::map<std::pair<DWORD, uint64_t>, HWND> g_foreign;
 
 std::string OwnFile(const char* ext) {
-  return RunDir() + "/" + std::to_string(getpid()) + ext;
+  if (g_published_in.empty()) g_published_in = RunDir();
+  return g_published_in + "/" + std::to_string(getpid()) + ext;
 }
 
 bool Alive(DWORD pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
@@ -65,6 +67,7 @@ void UnpublishWindows() {
   if (g_fifo >= 0) close(g_fifo);
   g_fifo = -1;
   g_published = false;
+  g_published_in.clear();
 }
 
 int ForegroundFd() { return g_fifo; }
@@ -86,7 +89,7 @@ std::vector<HWND> ForeignTopLevel() {
   std::vector<HWND> out;
   std::map<std::pair<DWORD, uint64_t>, HWND> seen;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(RunDir(), ec)) {
+  for (const auto& entry : fs::directory_iterator(DevicePath("run"), ec)) {
     std::string name = entry.path().filename().string();
     if (entry.path().extension() != ".win") continue;
     DWORD pid = static_cast<DWORD>(strtoul(name.c_str(), nullptr, 10));
@@ -126,7 +129,7 @@ std::vector<HWND> ForeignTopLevel() {
 }
 
 bool RequestForeground(const Window& foreign) {
-  std::string fifo = RunDir() + "/" + std::to_string(foreign.pid) + ".fifo";
+  std::string fifo = DevicePath("run") + "/" + std::to_string(foreign.pid) + ".fifo";
   int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   uint64_t remote = foreign.remote;
