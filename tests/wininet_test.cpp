@@ -354,8 +354,11 @@ TEST_F(WininetTest, LongBodyStreamsInConstantMemory) {
   getrusage(RUSAGE_SELF, &after);
   EXPECT_EQ(total, kSize);
   EXPECT_EQ(mismatches, 0u);
-  // The peak grew by far less than the body (ru_maxrss is in KiB).
+  // The peak grew by far less than the body (ru_maxrss is in KiB). Under
+  // AddressSanitizer freed memory stays in quarantine, so the peak says nothing.
+#ifndef __SANITIZE_ADDRESS__
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024);
+#endif
 }
 
 TEST_F(WininetTest, HandlesAreCheckedAndClosedOnce) {
