@@ -78,3 +78,43 @@ TEST_F(FrameworkTest, AnErrorInAHandlerIsReportedAndTheDialogStaysOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+class CountingApp : public CWinApp {
+ public:
+  int started = 0;
+  BOOL InitInstance() override {
+    ++started;
+    return FALSE;
+  }
+};
+
+// Another copy holds the mutex but shows no window: after 40 looks, 250 ms
+// apart, the program starts as usual.
+TEST_F(FrameworkTest, WithoutTheRunningCopysWindowTheProgramStartsAfterTenSeconds) {
+  WCHAR exe[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+  for (WCHAR* p = exe; *p; ++p)
+    if (*p == u'\\') *p = u'/';
+  HANDLE other = CreateMutexW(nullptr, FALSE, exe);
+  ASSERT_NE(other, nullptr);
+  emu::UseVirtualClock(true);
+  uint64_t start = emu::NowMs();
+  CountingApp app;
+  emu::SetTraceFile(root_ + "/trace");
+  AfxWinMain(GetModuleHandleW(nullptr), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+  emu::SetTraceFile("");
+  uint64_t waited = emu::NowMs() - start;
+  emu::UseVirtualClock(false);
+  CloseHandle(other);
+  EXPECT_EQ(app.started, 1);
+  EXPECT_EQ(waited, 40u * 250u);
+  std::string trace = Trace();
+  int looks = 0;
+  for (size_t p = trace.find("EnumWindows"); p != std::string::npos; p = trace.find("EnumWindows", p + 1))
+    ++looks;
+  EXPECT_EQ(looks, 40);
+}
+
+}  // namespace
