@@ -18,9 +18,17 @@ typedef struct tagSHINITDLGINFO {
   DWORD dwFlags;
 } SHINITDLGINFO, *PSHINITDLGINFO;
 
+extern "C" {
 BOOL WINAPI SHInitExtraControls(void);
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
-
-#define CSIDL_PROGRAMS 0x0002
-BOOL WINAPI SHGetSpecialFolderPath(HWND hwndOwner, LPWSTR lpszPath, int nFolder, BOOL fCreate);
 BOOL WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
+}
+
+// Desktop Win32 has these in shlobj.h.
+#ifndef CSIDL_PROGRAMS
+#define CSIDL_PROGRAMS 0x0002
+#endif
+#ifndef SHGetSpecialFolderPath
+extern "C" BOOL WINAPI SHGetSpecialFolderPath(HWND hwndOwner, LPWSTR lpszPath, int nFolder,
+                                              BOOL fCreate);
+#endif
