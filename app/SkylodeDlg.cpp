@@ -33,11 +33,11 @@ void CSkylodeDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 BEGIN_MESSAGE_MAP(CSkylodeDlg, CDialog)
-  ON_WM_SIZE()
-  ON_WM_TIMER()
-  ON_BN_CLICKED(IDC_UPDATE, OnBnClickedUpdate)
-  ON_CBN_SELCHANGE(IDC_ADDRESS, OnCbnSelchangeAddress)
-  ON_CBN_EDITCHANGE(IDC_ADDRESS, OnCbnEditchangeAddress)
+ON_WM_SIZE()
+ON_WM_TIMER()
+ON_BN_CLICKED(IDC_UPDATE, OnBnClickedUpdate)
+ON_CBN_SELCHANGE(IDC_ADDRESS, OnCbnSelchangeAddress)
+ON_CBN_EDITCHANGE(IDC_ADDRESS, OnCbnEditchangeAddress)
 END_MESSAGE_MAP()
 
 BOOL CSkylodeDlg::OnInitDialog() {
@@ -46,7 +46,8 @@ BOOL CSkylodeDlg::OnInitDialog() {
   SetIcon(m_hIcon, TRUE);
   SetIcon(m_hIcon, FALSE);
 
-  for (LPCWSTR address : kPresetAddresses) SendDlgItemMessage(IDC_ADDRESS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(address));
+  for (LPCWSTR address : kPresetAddresses)
+    SendDlgItemMessage(IDC_ADDRESS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(address));
   SendDlgItemMessage(IDC_ADDRESS, CB_SETCURSEL, 0, 0);
 
   ShowReceiverValidity();

@@ -19,9 +19,9 @@ class CDialog;
 // How a handler is called.
 enum AfxSig : UINT_PTR {
   AfxSig_end = 0,
-  AfxSig_vv,     // void (void)              WM_COMMAND notifications
-  AfxSig_vw,     // void (UINT_PTR)          WM_TIMER
-  AfxSig_vwii,   // void (UINT, int, int)    WM_SIZE
+  AfxSig_vv,    // void (void)              WM_COMMAND notifications
+  AfxSig_vw,    // void (UINT_PTR)          WM_TIMER
+  AfxSig_vwii,  // void (UINT, int, int)    WM_SIZE
 };
 
 typedef void (CCmdTarget::*AFX_PMSG)();
@@ -56,35 +56,39 @@ struct AFX_MSGMAP {
   const AFX_MSGMAP_ENTRY* lpEntries;
 };
 
-#define DECLARE_MESSAGE_MAP()                        \
- protected:                                          \
-  static const AFX_MSGMAP* GetThisMessageMap();      \
+#define DECLARE_MESSAGE_MAP()                   \
+ protected:                                     \
+  static const AFX_MSGMAP* GetThisMessageMap(); \
   const AFX_MSGMAP* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                    \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                               \
-    typedef theClass ThisClass;                                                   \
-    typedef baseClass TheBaseClass;                                               \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+    typedef theClass ThisClass;                                                     \
+    typedef baseClass TheBaseClass;                                                 \
     static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-#define END_MESSAGE_MAP()                                                          \
-  {0, 0, 0, 0, AfxSig_end, nullptr}                                                \
-  }                                                                                \
-  ;                                                                                \
+#define END_MESSAGE_MAP()                                                                       \
+  { 0, 0, 0, 0, AfxSig_end, nullptr }                                                           \
+  }                                                                                             \
+  ;                                                                                             \
   static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-  return &messageMap;                                                              \
+  return &messageMap;                                                                           \
   }
 
 // Handlers with arguments are stored as AFX_PMSG and called back with their
 // own type, which the entry's signature names.
-#define ON_WM_TIMER()           \
-  {WM_TIMER, 0, 0, 0, AfxSig_vw, \
-   AfxMsgFn(static_cast<void (CCmdTarget::*)(UINT_PTR)>(&ThisClass::OnTimer))},
-#define ON_WM_SIZE()               \
-  {WM_SIZE, 0, 0, 0, AfxSig_vwii, \
-   AfxMsgFn(static_cast<void (CCmdTarget::*)(UINT, int, int)>(&ThisClass::OnSize))},
-#define ON_CONTROL(code, id, memberFxn) \
-  {WM_COMMAND, (UINT)(code), (UINT)(id), (UINT)(id), AfxSig_vv, static_cast<AFX_PMSG>(&ThisClass::memberFxn)},
+#define ON_WM_TIMER() \
+  {                   \
+      WM_TIMER,  0,   \
+      0,         0,   \
+      AfxSig_vw, AfxMsgFn(static_cast<void (CCmdTarget::*)(UINT_PTR)>(&ThisClass::OnTimer))},
+#define ON_WM_SIZE() \
+  {WM_SIZE,     0,   \
+   0,           0,   \
+   AfxSig_vwii, AfxMsgFn(static_cast<void (CCmdTarget::*)(UINT, int, int)>(&ThisClass::OnSize))},
+#define ON_CONTROL(code, id, memberFxn)  \
+  {WM_COMMAND, (UINT)(code), (UINT)(id), \
+   (UINT)(id), AfxSig_vv,    static_cast<AFX_PMSG>(&ThisClass::memberFxn)},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
 #define ON_CBN_EDITCHANGE(id, memberFxn) ON_CONTROL(CBN_EDITCHANGE, id, memberFxn)

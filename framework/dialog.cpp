@@ -35,8 +35,9 @@ void CDialog::DoDataExchange(CDataExchange*) {}
 BOOL CDialog::OnInitDialog() {
   UpdateData(FALSE);
   ::SetForegroundWindow(m_hWnd);
-  SHINITDLGINFO info = {SHIDIM_FLAGS, m_hWnd,
-                        SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
+  SHINITDLGINFO info = {
+      SHIDIM_FLAGS, m_hWnd,
+      SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_SIPDOWN | SHIDIF_EMPTYMENU};
   ::SHInitDialog(&info);
   return TRUE;
 }

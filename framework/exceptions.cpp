@@ -37,6 +37,4 @@ void AfxThrowMemoryException() {
   throw static_cast<CException*>(&shared);
 }
 
-void AfxThrowOleException(HRESULT sc) {
-  throw static_cast<CException*>(new COleException(sc));
-}
+void AfxThrowOleException(HRESULT sc) { throw static_cast<CException*>(new COleException(sc)); }

@@ -13,7 +13,8 @@ bool CWnd::DispatchMapped(UINT msg, WPARAM wp, LPARAM lp) {
        map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e->nSig != AfxSig_end; ++e) {
       if (e->nMessage != msg) continue;
-      if (msg == WM_COMMAND && (e->nCode != HIWORD(wp) || LOWORD(wp) < e->nID || LOWORD(wp) > e->nLastID))
+      if (msg == WM_COMMAND &&
+          (e->nCode != HIWORD(wp) || LOWORD(wp) < e->nID || LOWORD(wp) > e->nLastID))
         continue;
       switch (e->nSig) {
         case AfxSig_vv:
@@ -23,8 +24,8 @@ bool CWnd::DispatchMapped(UINT msg, WPARAM wp, LPARAM lp) {
           (this->*AfxMsgFnAs<void (CCmdTarget::*)(UINT_PTR)>(e->pfn))(static_cast<UINT_PTR>(wp));
           break;
         case AfxSig_vwii:
-          (this->*AfxMsgFnAs<void (CCmdTarget::*)(UINT, int, int)>(e->pfn))(
-              static_cast<UINT>(wp), LOWORD(lp), HIWORD(lp));
+          (this->*AfxMsgFnAs<void (CCmdTarget::*)(UINT, int, int)>(e->pfn))(static_cast<UINT>(wp),
+                                                                            LOWORD(lp), HIWORD(lp));
           break;
       }
       return true;

@@ -42,7 +42,8 @@ CString CSkylodeDlg::InjectEphemeris(LPCWSTR path) {
     if (!ReadFile(file, buffer, size, &read, NULL) || read != size)
       result.Format(TEXT("Failed to read %s, read:%d, error:%d"), path, read, GetLastError());
     else if (!DeviceIoControl(com, IOCTL_EPHEMERIS_LOAD, buffer, size, NULL, 0, &returned, NULL))
-      result.Format(TEXT("Failed to copy to %s, error %d"), static_cast<LPCWSTR>(port), GetLastError());
+      result.Format(TEXT("Failed to copy to %s, error %d"), static_cast<LPCWSTR>(port),
+                    GetLastError());
     else
       result = QueryEphemerisValidity(com);
   } catch (...) {

@@ -25,7 +25,7 @@ class ThrowingDlg : public CDialog {
 };
 
 BEGIN_MESSAGE_MAP(ThrowingDlg, CDialog)
-  ON_BN_CLICKED(IDC_UPDATE, OnUpdate)
+ON_BN_CLICKED(IDC_UPDATE, OnUpdate)
 END_MESSAGE_MAP()
 
 class FrameworkTest : public DeviceTest {
@@ -112,7 +112,8 @@ TEST_F(FrameworkTest, WithoutTheRunningCopysWindowTheProgramStartsAfterTenSecond
   EXPECT_EQ(waited, 40u * 250u);
   std::string trace = Trace();
   int looks = 0;
-  for (size_t p = trace.find("EnumWindows"); p != std::string::npos; p = trace.find("EnumWindows", p + 1))
+  for (size_t p = trace.find("EnumWindows"); p != std::string::npos;
+       p = trace.find("EnumWindows", p + 1))
     ++looks;
   EXPECT_EQ(looks, 40);
 }

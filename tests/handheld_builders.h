@@ -55,7 +55,8 @@ inline TIME_ZONE_INFORMATION UsEastern() {
 }
 
 inline std::string ZoneRegistry(const TIME_ZONE_INFORMATION& z) {
-  return "[HKEY_LOCAL_MACHINE\\Time]\n\"TimeZoneInformation\"=hex:" + HexList(&z, sizeof z) + "\n\n";
+  return "[HKEY_LOCAL_MACHINE\\Time]\n\"TimeZoneInformation\"=hex:" + HexList(&z, sizeof z) +
+         "\n\n";
 }
 
 inline const char* kClientKey = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ETEN\\AGPRSDownloadClient]\n";

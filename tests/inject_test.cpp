@@ -49,8 +49,10 @@ class InjectTest : public DeviceTest {
     std::vector<std::string> opened, closed;
     while (std::getline(in, line)) {
       if (line.rfind("CreateFileW", 0) == 0 && line.find("-> invalid") == std::string::npos)
-        opened.push_back(line.substr(line.find("-> ") + 3, line.find(" err=") - line.find("-> ") - 3));
-      if (line.rfind("CloseHandle ", 0) == 0) closed.push_back(line.substr(12, line.find(' ', 12) - 12));
+        opened.push_back(
+            line.substr(line.find("-> ") + 3, line.find(" err=") - line.find("-> ") - 3));
+      if (line.rfind("CloseHandle ", 0) == 0)
+        closed.push_back(line.substr(12, line.find(' ', 12) - 12));
     }
     std::vector<std::string> reversed(opened.rbegin(), opened.rend());
     EXPECT_EQ(closed, reversed);
@@ -76,8 +78,8 @@ TEST_F(InjectTest, LoadsTheFileAndShowsTheNewValidity) {
   time_t week = before + 7 * 86400;
   struct tm t;
   gmtime_r(&week, &t);
-  snprintf(expected, sizeof expected, "status: shown Updated until %04d-%02d-%02d %02d:", v[0], v[1],
-           v[2], v[3]);
+  snprintf(expected, sizeof expected, "status: shown Updated until %04d-%02d-%02d %02d:", v[0],
+           v[1], v[2], v[3]);
   EXPECT_EQ(v[0], t.tm_year + 1900);
   EXPECT_EQ(status_.rfind(expected, 0), 0u) << status_;
   ExpectHandlesClosed();
@@ -118,14 +120,18 @@ TEST_F(InjectTest, EachFailureHasItsMessageAndClosesWhatWasOpened) {
   const FailureCase cases[] = {
       {"no file", [](const std::string& d) { std::filesystem::remove(d + "/" + kTargetFile); }, "",
        "Error 2 opening \\windows\\ZUZIdarudaZozo.ee"},
-      {"no receiver", [](const std::string& d) { std::filesystem::remove_all(d + "/dev/COM7"); }, "",
-       "Error 2 opening COM7:"},
-      {"size unknown", nullptr, "GetFileSize=6", "Strange filesize -1 of \\windows\\ZUZIdarudaZozo.ee"},
+      {"no receiver", [](const std::string& d) { std::filesystem::remove_all(d + "/dev/COM7"); },
+       "", "Error 2 opening COM7:"},
+      {"size unknown", nullptr, "GetFileSize=6",
+       "Strange filesize -1 of \\windows\\ZUZIdarudaZozo.ee"},
       {"no memory", nullptr, "LocalAlloc=8", "Can't allocate 150 bytes"},
-      {"read fails", nullptr, "ReadFile=30", "Failed to read \\windows\\ZUZIdarudaZozo.ee, read:0, error:30"},
-      {"driver refuses", [](const std::string& d) { std::ofstream(d + "/dev/COM7/load-error") << "31"; }, "",
+      {"read fails", nullptr, "ReadFile=30",
+       "Failed to read \\windows\\ZUZIdarudaZozo.ee, read:0, error:30"},
+      {"driver refuses",
+       [](const std::string& d) { std::ofstream(d + "/dev/COM7/load-error") << "31"; }, "",
        "Failed to copy to COM7:, error 31"},
-      {"validity fails", [](const std::string& d) { std::ofstream(d + "/dev/COM7/validity-error") << "5"; }, "",
+      {"validity fails",
+       [](const std::string& d) { std::ofstream(d + "/dev/COM7/validity-error") << "5"; }, "",
        "Failed to get result from comport, error 5"},
   };
   for (const auto& c : cases) {
@@ -158,7 +164,8 @@ TEST_F(InjectTest, ARecordThatCannotBeShownIsReportedNotShown) {
     // The port is opened by the harness as the injection would; the driver
     // hands back a record with month 13.
     WriteFile("dev/COM7/validity", Record(2009, 13, 2, 3, 4));
-    HANDLE port = CreateFileW(u"COM7:", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE port =
+        CreateFileW(u"COM7:", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
     CString message = dlg.QueryEphemerisValidity(port);
     CloseHandle(port);
     for (int i = 0; i < message.GetLength(); ++i) result += static_cast<char>(message.GetAt(i));
@@ -187,7 +194,8 @@ TEST_F(InjectTest, FindsTheReceiversPortName) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string reg = ZoneRegistry(Zone(0));
-    if (!c.value.empty()) reg += "[HKEY_LOCAL_MACHINE\\drivers\\builtin\\vr_com]\n" + c.value + "\n";
+    if (!c.value.empty())
+      reg += "[HKEY_LOCAL_MACHINE\\drivers\\builtin\\vr_com]\n" + c.value + "\n";
     WriteRegistry(reg);
     std::string port;
     RunDialog([&](HarnessDlg& dlg) {

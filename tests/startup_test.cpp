@@ -37,7 +37,7 @@ class StartupTest : public DeviceTest {
 
 struct AddressCase {
   const char* name;
-  std::string registry;  // what the key holds
+  std::string registry;     // what the key holds
   std::string extra_entry;  // a sixth list entry, if any
   int selected;
   std::string field;
@@ -53,20 +53,22 @@ TEST_F(StartupTest, RemembersTheAddressOfTheLastUpdate) {
       {"url is preset 4", std::string(kClientKey) + "\"url\"=\"" + kPresets[3] + "\"\n", "", 3,
        kPresets[3]},
       {"url is preset 2 in capitals",
-       std::string(kClientKey) + "\"url\"=\"HTTP://SERVICE.MAKER-B.EXAMPLE/EESERVICE/PACKEDEPHEMERIS.EE\"\n",
+       std::string(kClientKey) +
+           "\"url\"=\"HTTP://SERVICE.MAKER-B.EXAMPLE/EESERVICE/PACKEDEPHEMERIS.EE\"\n",
        "", 1, kPresets[1]},
-      {"url not in the list", std::string(kClientKey) + "\"url\"=\"https://ee.mine.example/x.ee\"\n",
+      {"url not in the list",
+       std::string(kClientKey) + "\"url\"=\"https://ee.mine.example/x.ee\"\n",
        "https://ee.mine.example/x.ee", 5, "https://ee.mine.example/x.ee"},
       {"url begins like preset 4", std::string(kClientKey) + "\"url\"=\"" + prefix_of_4 + "\"\n",
        prefix_of_4, 5, prefix_of_4},
-      {"url of 1023 characters", std::string(kClientKey) + "\"url\"=\"" + longest + "\"\n", longest, 5,
-       longest},
-      {"url of 1024 characters", std::string(kClientKey) + "\"url\"=\"" + long_address + "\"\n", "", 0,
-       kPresets[0]},
+      {"url of 1023 characters", std::string(kClientKey) + "\"url\"=\"" + longest + "\"\n", longest,
+       5, longest},
+      {"url of 1024 characters", std::string(kClientKey) + "\"url\"=\"" + long_address + "\"\n", "",
+       0, kPresets[0]},
       {"url not a text", std::string(kClientKey) + "\"url\"=hex:68,00,74,00,00,00\n", "", 0,
        kPresets[0]},
-      {"url without terminator",
-       std::string(kClientKey) + "\"url\"=hex(1):68,00,74,00\n", "ht", 5, "ht"},
+      {"url without terminator", std::string(kClientKey) + "\"url\"=hex(1):68,00,74,00\n", "ht", 5,
+       "ht"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -98,7 +100,8 @@ TEST_F(StartupTest, ShowsTheReceiversValidityInLocalTime) {
        "status: shown Updated until 2010-01-01 00:30"},
       {"5 hours west in winter", UsEastern(), Record(2009, 1, 1, 2, 0),
        "status: shown Updated until 2008-12-31 21:00"},
-      {"31 April", Zone(0), Record(2009, 4, 31, 10, 0), "status: shown Updated until 2009-05-01 10:00"},
+      {"31 April", Zone(0), Record(2009, 4, 31, 10, 0),
+       "status: shown Updated until 2009-05-01 10:00"},
       {"29 February of a common year", Zone(0), Record(2009, 2, 29, 0, 0),
        "status: shown Updated until 2009-03-01 00:00"},
       {"zero-filled fields", Zone(0), Record(2010, 1, 2, 3, 5),
@@ -145,9 +148,11 @@ TEST_F(StartupTest, ReceiverTroubleAtStartIsPassedOverInSilence) {
   EXPECT_EQ(LinesStarting(Dump(), "status:"), "status: hidden\n");
 
   // The driver's setting names the port that is there.
-  WriteRegistry(ZoneRegistry(Zone(0)) + "[HKEY_LOCAL_MACHINE\\drivers\\builtin\\vr_com]\n\"index\"=dword:00000009\n");
-  EXPECT_EQ(LinesStarting(Dump(), "status:"), "status: shown Updated until 2009-06-15 14:30\n"
-                                             "status: shown Updated until 2009-06-15 14:30\n");
+  WriteRegistry(ZoneRegistry(Zone(0)) +
+                "[HKEY_LOCAL_MACHINE\\drivers\\builtin\\vr_com]\n\"index\"=dword:00000009\n");
+  EXPECT_EQ(LinesStarting(Dump(), "status:"),
+            "status: shown Updated until 2009-06-15 14:30\n"
+            "status: shown Updated until 2009-06-15 14:30\n");
 }
 
 TEST_F(StartupTest, ShowsTheDialogAsTheTemplateMakesIt) {

@@ -31,7 +31,8 @@ TEST_F(UpdateErrorTest, ReleasesAndRestoresThenReportsAndStaysOpen) {
   std::string calls((std::istreambuf_iterator<char>(in)), {});
   auto count = [&](const std::string& what) {
     int n = 0;
-    for (size_t p = calls.find("\n" + what); p != std::string::npos; p = calls.find("\n" + what, p + 1))
+    for (size_t p = calls.find("\n" + what); p != std::string::npos;
+         p = calls.find("\n" + what, p + 1))
       ++n;
     return n;
   };

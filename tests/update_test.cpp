@@ -60,7 +60,9 @@ class UpdateTest : public DeviceTest {
 TEST_F(UpdateTest, ASuccessfulUpdateShowsNoBoxAndTheNewValidity) {
   ProgramRun run = Run(Type(Url("/bytes/3000")) + "click 1000\ndump\n");
   EXPECT_EQ(LinesStarting(run.out, "box:"), "");
-  EXPECT_TRUE(std::regex_search(run.out, std::regex("\nstatus: shown Updated until 2[0-9]{3}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}\n")))
+  EXPECT_TRUE(std::regex_search(
+      run.out,
+      std::regex("\nstatus: shown Updated until 2[0-9]{3}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}\n")))
       << run.out;
   EXPECT_EQ(ReadFile("dev/COM7/ephemeris").size(), 3000u);
   EXPECT_EQ(ReadFile(kTargetFile), ReadFile("dev/COM7/ephemeris"));
@@ -70,11 +72,21 @@ TEST_F(UpdateTest, ASuccessfulUpdateShowsNoBoxAndTheNewValidity) {
   // The steps in their order; the connection released and the cursor
   // restored once each.
   std::string trace = Trace();
-  const char* steps[] = {"GetDlgItem 0x10010 1005", "ShowWindow", "GetDlgItemTextW",
-                         "RegSetValueExW", "InternetAttemptConnect", "ConnMgrMapURL",
-                         "ConnMgrEstablishConnectionSync", "LoadCursorW null #32514", "SetCursor",
-                         "InternetOpenUrlW", "MoveFileExW", "0x220051", "SetDlgItemTextW",
-                         "ConnMgrReleaseConnection", "SetCursor"};
+  const char* steps[] = {"GetDlgItem 0x10010 1005",
+                         "ShowWindow",
+                         "GetDlgItemTextW",
+                         "RegSetValueExW",
+                         "InternetAttemptConnect",
+                         "ConnMgrMapURL",
+                         "ConnMgrEstablishConnectionSync",
+                         "LoadCursorW null #32514",
+                         "SetCursor",
+                         "InternetOpenUrlW",
+                         "MoveFileExW",
+                         "0x220051",
+                         "SetDlgItemTextW",
+                         "ConnMgrReleaseConnection",
+                         "SetCursor"};
   size_t at = trace.find("\nEnableWindow");  // the end of the start-up
   ASSERT_NE(at, std::string::npos);
   for (const char* step : steps) {
@@ -90,8 +102,8 @@ TEST_F(UpdateTest, AnEmptyAddressStillTestsRequestsAndReleasesTheConnection) {
   ProgramRun run = Run("type \nclick 1000\ndump\n");
   EXPECT_EQ(RememberedLine(), "\"url\"=\"\"\n");
   std::string trace = Trace();
-  for (const char* call : {"InternetAttemptConnect", "ConnMgrEstablishConnectionSync",
-                           "ConnMgrReleaseConnection"})
+  for (const char* call :
+       {"InternetAttemptConnect", "ConnMgrEstablishConnectionSync", "ConnMgrReleaseConnection"})
     EXPECT_EQ(Count(trace, std::string("\n") + call), 1) << call;
   EXPECT_EQ(Count(trace, "InternetOpenUrlW"), 0);
   EXPECT_EQ(LinesStarting(run.out, "box:"), "");
@@ -106,7 +118,8 @@ TEST_F(UpdateTest, LongAddressesAreCutTo1023Characters) {
     std::string used = address.substr(0, 1023);
     Run(Type(address) + "click 1000\n");
     EXPECT_EQ(RememberedLine(), "\"url\"=\"" + used + "\"\n");
-    EXPECT_NE(LinesStarting(Trace(), "InternetOpenUrlW").find(" \"" + used + "\" "), std::string::npos);
+    EXPECT_NE(LinesStarting(Trace(), "InternetOpenUrlW").find(" \"" + used + "\" "),
+              std::string::npos);
     std::filesystem::remove(Path("../trace"));
   }
 }
@@ -122,7 +135,8 @@ TEST_F(UpdateTest, WithoutTheClientKeyNothingIsRememberedAndTheUpdateRuns) {
 TEST_F(UpdateTest, NoAtTheFirstPromptEndsTheUpdateAtOnce) {
   WriteFile("offline", "");
   ProgramRun run = Run(Type(Url("/bytes/300")) + "click 1000\nno\ndump\n");
-  EXPECT_EQ(LinesStarting(run.out, "box:"), "box:  | Error connecting to internet. Continue? | YES NO\n");
+  EXPECT_EQ(LinesStarting(run.out, "box:"),
+            "box:  | Error connecting to internet. Continue? | YES NO\n");
   EXPECT_EQ(RememberedLine(), "\"url\"=\"" + Url("/bytes/300") + "\"\n");
   std::string trace = Trace();
   EXPECT_EQ(Count(trace, "ConnMgrMapURL"), 0);
@@ -133,7 +147,7 @@ TEST_F(UpdateTest, NoAtTheFirstPromptEndsTheUpdateAtOnce) {
 
 struct FailureCase {
   const char* name;
-  std::string path;          // on the server
+  std::string path;            // on the server
   std::string receiver_error;  // load-error file
   std::string box;
   bool loaded;
@@ -145,10 +159,10 @@ TEST_F(UpdateTest, EachFailureIsToldInExactlyOneBox) {
        "box: Skylode | HTTP status 404 Not Found | OK", false},
       {"download cut short", "/bytes/3000?cut=1000", "",
        "box: Skylode | Error 12030 InternetReadFile | OK", false},
-      {"driver refuses", "/bytes/300", "31", "box: Skylode | Failed to copy to COM7:, error 31 | OK",
-       false},
-      {"file too small", "/bytes/50", "", "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK",
-       false},
+      {"driver refuses", "/bytes/300", "31",
+       "box: Skylode | Failed to copy to COM7:, error 31 | OK", false},
+      {"file too small", "/bytes/50", "",
+       "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -194,7 +208,8 @@ TEST_F(UpdateTest, AStartWithSlashURunsOneUpdateAndClosesThreeSecondsLater) {
                   ZoneRegistry(Zone(0)));
     auto start = std::chrono::steady_clock::now();
     ProgramRun run = Run("", {c.arg});
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(Count(Trace(), "\nInternetOpenUrlW"), c.unattended ? 1 : 0);
     EXPECT_EQ(Count(run.out, "status: shown"), c.unattended ? 1 : 0);
     EXPECT_EQ(Count(Trace(), "\nSleep 3000"), c.unattended ? 1 : 0);
@@ -214,7 +229,8 @@ TEST_F(UpdateTest, UnattendedWithoutTheKeyUsesTheFirstPresetAndNoStillCloses) {
   ASSERT_TRUE(program.WaitForLine("box:  | Error connecting to internet. Continue? | YES NO"));
   program.Send("no\n");
   ProgramRun run = program.Finish();
-  EXPECT_EQ(LinesStarting(run.out, "box:"), "box:  | Error connecting to internet. Continue? | YES NO\n");
+  EXPECT_EQ(LinesStarting(run.out, "box:"),
+            "box:  | Error connecting to internet. Continue? | YES NO\n");
   EXPECT_EQ(LinesStarting(run.out, "answer:"), "answer: no\n");
   EXPECT_NE(Trace().find("GetDlgItemTextW 0x10010 1001"), std::string::npos);
   EXPECT_NE(run.out.find("closed\n"), std::string::npos);

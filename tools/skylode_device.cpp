@@ -56,7 +56,8 @@ int Launch(const char* shortcut) {
   std::string content((std::istreambuf_iterator<char>(in)), {});
   size_t hash = content.find('#');
   std::string target = hash == std::string::npos ? "" : content.substr(hash + 1);
-  if (hash == std::string::npos || std::to_string(emu::FromUtf8(target).size()) != content.substr(0, hash)) {
+  if (hash == std::string::npos ||
+      std::to_string(emu::FromUtf8(target).size()) != content.substr(0, hash)) {
     fprintf(stderr, "skylode-device: %s is no shortcut\n", shortcut);
     return 1;
   }

@@ -77,7 +77,8 @@ void SetTraceFile(const std::string& path) {
   auto& s = State();
   std::lock_guard guard(s.lock);
   if (s.trace_fd >= 0) close(s.trace_fd);
-  s.trace_fd = path.empty() ? -1 : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  s.trace_fd =
+      path.empty() ? -1 : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   s.trace_checked = true;
 }
 

@@ -29,13 +29,10 @@ std::string TraceText(ResName r);
 std::string TraceText(const void* p);
 std::string TraceText(bool b);
 template <class T>
-  requires std::is_integral_v<T>
-std::string TraceText(T v) {
-  return std::to_string(v);
-}
+requires std::is_integral_v<T> std::string TraceText(T v) { return std::to_string(v); }
 template <class T>
-  requires std::is_pointer_v<T> && (!std::is_same_v<T, LPCWSTR>) && (!std::is_same_v<T, LPWSTR>)
-std::string TraceText(T p) {
+requires std::is_pointer_v<T> &&
+    (!std::is_same_v<T, LPCWSTR>)&&(!std::is_same_v<T, LPWSTR>)std::string TraceText(T p) {
   if constexpr (std::is_function_v<std::remove_pointer_t<T>>)
     return p ? TraceText(Hex(reinterpret_cast<uintptr_t>(p))) : std::string("null");
   else

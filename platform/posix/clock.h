@@ -6,8 +6,8 @@
 
 namespace emu {
 
-uint64_t NowMs();            // monotonic milliseconds
-void SleepMs(uint64_t ms);   // real or virtual
+uint64_t NowMs();           // monotonic milliseconds
+void SleepMs(uint64_t ms);  // real or virtual
 void UseVirtualClock(bool on);
 bool VirtualClock();
 void AdvanceClock(uint64_t ms);

@@ -43,11 +43,13 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DL
                                LPARAM param) {
   emu::ApiCall call("DialogBoxParamW", instance, emu::ResName{name}, parent, proc, param);
   if (call.faulted()) return call.fail_injected(static_cast<INT_PTR>(-1));
-  auto tmpl = IS_INTRESOURCE(name) ? emu::FindDialog(static_cast<int>(reinterpret_cast<uintptr_t>(name)))
-                                   : std::nullopt;
+  auto tmpl = IS_INTRESOURCE(name)
+                  ? emu::FindDialog(static_cast<int>(reinterpret_cast<uintptr_t>(name)))
+                  : std::nullopt;
   if (!tmpl) return call.fail(ERROR_RESOURCE_NAME_NOT_FOUND, static_cast<INT_PTR>(-1));
   for (const auto& c : tmpl->controls)
-    if (!emu::ClassKnown(c.cls)) return call.fail(ERROR_CANNOT_FIND_WND_CLASS, static_cast<INT_PTR>(-1));
+    if (!emu::ClassKnown(c.cls))
+      return call.fail(ERROR_CANNOT_FIND_WND_CLASS, static_cast<INT_PTR>(-1));
 
   WindowSystem& ws = WindowSystem::Get();
   emu::Window& dlg = ws.Create(emu::Kind::Dialog, u"Dialog", nullptr);

@@ -189,7 +189,8 @@ class ScriptDisplay : public Display {
       o << "field: " << ToUtf8(combo->text) << '\n';
     }
     if (Window* s = DialogControl(dlg, Kind::Static))
-      o << (s->visible() ? "status: shown " + ToUtf8(s->text) : std::string("status: hidden")) << '\n';
+      o << (s->visible() ? "status: shown " + ToUtf8(s->text) : std::string("status: hidden"))
+        << '\n';
     if (Window* p = DialogControl(dlg, Kind::Progress)) {
       if (p->visible())
         o << "progress: shown " << p->low << ' ' << p->high << ' ' << p->pos << '\n';

@@ -48,7 +48,8 @@ void PublishWindows() {
     g_published = true;
     std::string fifo = OwnFile(".fifo");
     unlink(fifo.c_str());
-    if (mkfifo(fifo.c_str(), 0600) == 0) g_fifo = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (mkfifo(fifo.c_str(), 0600) == 0)
+      g_fifo = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     atexit(UnpublishWindows);
   }
   std::string file = OwnFile(".win");

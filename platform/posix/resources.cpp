@@ -16,19 +16,32 @@ namespace {
 
 const std::map<std::string, DWORD>& StyleNames() {
   static const std::map<std::string, DWORD> names = {
-      {"WS_POPUP", WS_POPUP},           {"WS_CHILD", WS_CHILD},
-      {"WS_VISIBLE", WS_VISIBLE},       {"WS_DISABLED", WS_DISABLED},
-      {"WS_CAPTION", WS_CAPTION},       {"WS_BORDER", WS_BORDER},
-      {"WS_VSCROLL", WS_VSCROLL},       {"WS_HSCROLL", WS_HSCROLL},
-      {"WS_GROUP", WS_GROUP},           {"WS_TABSTOP", WS_TABSTOP},
-      {"WS_SYSMENU", WS_SYSMENU},       {"DS_SETFONT", DS_SETFONT},
-      {"DS_MODALFRAME", DS_MODALFRAME}, {"WS_EX_CAPTIONOKBTN", WS_EX_CAPTIONOKBTN},
-      {"WS_EX_APPWINDOW", WS_EX_APPWINDOW}, {"WS_EX_TOOLWINDOW", WS_EX_TOOLWINDOW},
-      {"BS_PUSHBUTTON", BS_PUSHBUTTON}, {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
-      {"CBS_DROPDOWN", CBS_DROPDOWN},   {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
-      {"CBS_SORT", CBS_SORT},           {"CBS_AUTOHSCROLL", CBS_AUTOHSCROLL},
-      {"SS_LEFT", SS_LEFT},             {"SS_CENTER", SS_CENTER},
-      {"SS_CENTERIMAGE", SS_CENTERIMAGE}, {"PBS_SMOOTH", PBS_SMOOTH},
+      {"WS_POPUP", WS_POPUP},
+      {"WS_CHILD", WS_CHILD},
+      {"WS_VISIBLE", WS_VISIBLE},
+      {"WS_DISABLED", WS_DISABLED},
+      {"WS_CAPTION", WS_CAPTION},
+      {"WS_BORDER", WS_BORDER},
+      {"WS_VSCROLL", WS_VSCROLL},
+      {"WS_HSCROLL", WS_HSCROLL},
+      {"WS_GROUP", WS_GROUP},
+      {"WS_TABSTOP", WS_TABSTOP},
+      {"WS_SYSMENU", WS_SYSMENU},
+      {"DS_SETFONT", DS_SETFONT},
+      {"DS_MODALFRAME", DS_MODALFRAME},
+      {"WS_EX_CAPTIONOKBTN", WS_EX_CAPTIONOKBTN},
+      {"WS_EX_APPWINDOW", WS_EX_APPWINDOW},
+      {"WS_EX_TOOLWINDOW", WS_EX_TOOLWINDOW},
+      {"BS_PUSHBUTTON", BS_PUSHBUTTON},
+      {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
+      {"CBS_DROPDOWN", CBS_DROPDOWN},
+      {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
+      {"CBS_SORT", CBS_SORT},
+      {"CBS_AUTOHSCROLL", CBS_AUTOHSCROLL},
+      {"SS_LEFT", SS_LEFT},
+      {"SS_CENTER", SS_CENTER},
+      {"SS_CENTERIMAGE", SS_CENTERIMAGE},
+      {"PBS_SMOOTH", PBS_SMOOTH},
   };
   return names;
 }
@@ -101,7 +114,8 @@ class Parser {
     const std::string& text = it == defines_.end() ? word : it->second;
     char* end = nullptr;
     long v = strtol(text.c_str(), &end, 0);
-    if (text.empty() || (*end && *end != 'L' && *end != 'l')) throw std::runtime_error("not a number: " + word);
+    if (text.empty() || (*end && *end != 'L' && *end != 'l'))
+      throw std::runtime_error("not a number: " + word);
     return v;
   }
 

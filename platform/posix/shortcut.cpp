@@ -25,7 +25,8 @@ BOOL WINAPI SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL cre
 // The handheld's shortcut file: "N#" and the target text, N being the count
 // of characters after '#'. Made only where nothing exists yet.
 BOOL WINAPI SHCreateShortcut(LPWSTR shortcut, LPWSTR target) {
-  emu::ApiCall call("SHCreateShortcut", static_cast<LPCWSTR>(shortcut), static_cast<LPCWSTR>(target));
+  emu::ApiCall call("SHCreateShortcut", static_cast<LPCWSTR>(shortcut),
+                    static_cast<LPCWSTR>(target));
   if (call.faulted()) return call.fail_injected(FALSE);
   if (!shortcut || !target) return call.fail(ERROR_INVALID_PARAMETER, FALSE);
   emu::HostPath p = emu::ResolvePath(shortcut);

@@ -37,7 +37,7 @@ Window* DialogControl(Window& dlg, Kind kind, int id) {
 
 bool AnswerBox(Window& box, int id) {
   UINT buttons = box.box_type & MB_TYPEMASK;
-  bool has = buttons == MB_YESNO ? (id == IDYES || id == IDNO)
+  bool has = buttons == MB_YESNO      ? (id == IDYES || id == IDNO)
              : buttons == MB_OKCANCEL ? (id == IDOK || id == IDCANCEL)
                                       : id == IDOK;
   if (!has) return false;

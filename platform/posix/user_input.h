@@ -16,11 +16,11 @@ Window* OpenBox();
 Window* DialogControl(Window& dlg, Kind kind, int id = 0);
 
 // Each returns false when the action is not possible now.
-bool AnswerBox(Window& box, int id);                  // a box's button: IDOK, IDYES, ...
-bool PressBoxDefault(Window& box, bool cancel);       // Enter / Esc on a box
-bool PressDialogCommand(int id);                      // IDOK (caption's OK), IDCANCEL
-bool ClickControl(int control_id);                    // a tap on a control
-bool TypeAddress(const std::u16string& text);         // the address field's new text
-bool SelectAddress(int index);                        // a list entry
+bool AnswerBox(Window& box, int id);             // a box's button: IDOK, IDYES, ...
+bool PressBoxDefault(Window& box, bool cancel);  // Enter / Esc on a box
+bool PressDialogCommand(int id);                 // IDOK (caption's OK), IDCANCEL
+bool ClickControl(int control_id);               // a tap on a control
+bool TypeAddress(const std::u16string& text);    // the address field's new text
+bool SelectAddress(int index);                   // a list entry
 
 }  // namespace emu

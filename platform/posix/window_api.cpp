@@ -44,7 +44,8 @@ Window* Child(HWND dlg, int id) {
 HWND WINAPI GetDlgItem(HWND dlg, int id) {
   ApiCall call("GetDlgItem", dlg, id);
   Window* c = Child(dlg, id);
-  return c ? call.ret(c->handle) : call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<HWND>(nullptr));
+  return c ? call.ret(c->handle)
+           : call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<HWND>(nullptr));
 }
 
 int WINAPI GetDlgCtrlID(HWND h) {
@@ -140,7 +141,8 @@ BOOL WINAPI IsWindow(HWND h) { return ws().Find(h) != nullptr; }
 
 HWND WINAPI SetFocus(HWND h) {
   ApiCall call("SetFocus", h);
-  if (h && !ws().FindLocal(h)) return call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<HWND>(nullptr));
+  if (h && !ws().FindLocal(h))
+    return call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<HWND>(nullptr));
   HWND previous = ws().focus;
   ws().focus = h;
   if (Window* w = ws().FindLocal(h)) ws().Changed(*w);
@@ -285,7 +287,8 @@ BOOL WINAPI DestroyWindow(HWND h) {
 UINT_PTR WINAPI SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc) {
   ApiCall call("SetTimer", h, id, elapse, proc);
   if (call.faulted()) return call.fail_injected(static_cast<UINT_PTR>(0));
-  if (h && !ws().FindLocal(h)) return call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<UINT_PTR>(0));
+  if (h && !ws().FindLocal(h))
+    return call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<UINT_PTR>(0));
   return call.ret(ws().SetTimer(h, id, elapse, proc));
 }
 

@@ -102,8 +102,9 @@ bool WindowSystem::ProduceTimer(MSG* msg) {
     if (t.due <= now && (!next || t.due < next->due)) next = &t;
   if (!next) return false;
   next->due = now + next->elapse;
-  *msg = MSG{next->hwnd, WM_TIMER, next->id, reinterpret_cast<LPARAM>(next->proc),
-             static_cast<DWORD>(now), {}};
+  *msg = MSG{
+      next->hwnd, WM_TIMER, next->id, reinterpret_cast<LPARAM>(next->proc), static_cast<DWORD>(now),
+      {}};
   return true;
 }
 
@@ -172,7 +173,8 @@ LRESULT WindowSystem::Dispatch(const MSG& m) {
 LRESULT WindowSystem::Send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   Window* w = FindLocal(h);
   if (!w) return 0;
-  if (w->kind == Kind::Dialog || w->kind == Kind::MessageBox) return DialogManagerProc(*w, msg, wp, lp);
+  if (w->kind == Kind::Dialog || w->kind == Kind::MessageBox)
+    return DialogManagerProc(*w, msg, wp, lp);
   return ControlProc(*w, msg, wp, lp);
 }
 
@@ -211,9 +213,8 @@ UINT_PTR WindowSystem::SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc
 bool WindowSystem::KillTimer(HWND h, UINT_PTR id) {
   auto before = timers_.size();
   std::erase_if(timers_, [&](const Timer& t) { return t.hwnd == h && t.id == id; });
-  std::erase_if(queue_, [&](const MSG& m) {
-    return m.hwnd == h && m.message == WM_TIMER && m.wParam == id;
-  });
+  std::erase_if(
+      queue_, [&](const MSG& m) { return m.hwnd == h && m.message == WM_TIMER && m.wParam == id; });
   return timers_.size() != before;
 }
 
