@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, if any is missing.
 set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev python3 openssl
-          libcurl4-openssl-dev curl util-linux clang-format)
+          libcurl4-openssl-dev curl util-linux clang-format libncurses-dev tmux)
 # --win32: also the mingw-w64 compiler that checks the program code against
 # the real Win32 headers.
 [ "${1:-}" = --win32 ] && packages+=(g++-mingw-w64-x86-64-posix)

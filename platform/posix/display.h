@@ -27,7 +27,11 @@ class Display {
   virtual bool InputEnded() const = 0;
 };
 
-// Made from SKYLODE_DISPLAY when the window system first needs a display.
+// Made from SKYLODE_DISPLAY when the window system first needs a display:
+// "script" or "tty"; without it, tty when standard input and output are
+// terminals.
 std::unique_ptr<Display> MakeDisplay();
+std::unique_ptr<Display> MakeScriptDisplay();    // standard input and output
+std::unique_ptr<Display> MakeTerminalDisplay();  // null when the terminal cannot be used
 
 }  // namespace emu

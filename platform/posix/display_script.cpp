@@ -211,10 +211,7 @@ class ScriptDisplay : public Display {
 
 }  // namespace
 
-std::unique_ptr<Display> MakeDisplay() {
-  const char* kind = getenv("SKYLODE_DISPLAY");
-  if (kind && *kind && std::string(kind) != "script")
-    fprintf(stderr, "SKYLODE_DISPLAY=%s is not available; using the script display\n", kind);
+std::unique_ptr<Display> MakeScriptDisplay() {
   return std::make_unique<ScriptDisplay>(std::make_unique<FdSource>(0), std::cout);
 }
 

@@ -98,4 +98,24 @@ bool SelectAddress(int index) {
   return true;
 }
 
+bool MoveFocus(bool backward) {
+  Window* dlg = InputDialog();
+  if (!dlg) return false;
+  std::vector<Window*> stops;
+  for (HWND h : dlg->children)
+    if (Window* c = ws().FindLocal(h); c && (c->style & WS_TABSTOP) && c->visible() && c->enabled())
+      stops.push_back(c);
+  if (stops.empty()) return false;
+  int n = static_cast<int>(stops.size());
+  int at = -1;
+  for (int i = 0; i < n; ++i)
+    if (stops[i]->handle == ws().focus) at = i;
+  int next = at < 0 ? (backward ? n - 1 : 0) : (at + (backward ? n - 1 : 1)) % n;
+  Window* old = ws().FindLocal(ws().focus);
+  ws().focus = stops[next]->handle;
+  if (old) ws().Changed(*old);
+  ws().Changed(*stops[next]);
+  return true;
+}
+
 }  // namespace emu

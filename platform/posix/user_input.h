@@ -22,5 +22,6 @@ bool PressDialogCommand(int id);                 // IDOK (caption's OK), IDCANCE
 bool ClickControl(int control_id);               // a tap on a control
 bool TypeAddress(const std::u16string& text);    // the address field's new text
 bool SelectAddress(int index);                   // a list entry
+bool MoveFocus(bool backward);                   // Tab / Shift-Tab among the tab stops
 
 }  // namespace emu
