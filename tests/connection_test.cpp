@@ -8,6 +8,7 @@
 
 #include "api_call.h"
 #include "device_fixture.h"
+#include "trace_lines.h"
 #include "emulation.h"
 #include "net.h"
 
@@ -48,11 +49,7 @@ class ConnectionTest : public DeviceTest {
 
   // Trace lines that start with `name`.
   std::vector<std::string> Calls(const std::string& name) {
-    std::ifstream in(Path("trace.txt"));
-    std::vector<std::string> found;
-    for (std::string line; std::getline(in, line);)
-      if (line.rfind(name + " ", 0) == 0) found.push_back(line);
-    return found;
+    return TracedCalls(Path("trace.txt"), name);
   }
 
   static std::string HandleText(HANDLE h) { return emu::TraceText(h); }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device_fixture.h"
+#include "trace_lines.h"
 #include "emulation.h"
 #include "loopback_server.h"
 #include "net.h"
@@ -77,11 +78,7 @@ class DownloadTest : public DeviceTest {
   }
 
   std::vector<std::string> Calls(const std::string& name) {
-    std::ifstream in(Path("trace.txt"));
-    std::vector<std::string> found;
-    for (std::string line; std::getline(in, line);)
-      if (line.rfind(name + " ", 0) == 0) found.push_back(line);
-    return found;
+    return TracedCalls(Path("trace.txt"), name);
   }
   // How many of these calls returned a handle.
   size_t Opened(const std::string& name) {
