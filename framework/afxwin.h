@@ -108,11 +108,9 @@ class CWnd : public CCmdTarget {
  public:
   HWND m_hWnd = nullptr;
 
-  HWND GetSafeHwnd() const { return m_hWnd; }
   BOOL ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
   BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
   void UpdateWindow() { ::UpdateWindow(m_hWnd); }
-  HWND GetDlgItemHwnd(int id) const { return ::GetDlgItem(m_hWnd, id); }
   void SetDlgItemText(int id, LPCWSTR text) { ::SetDlgItemTextW(m_hWnd, id, text); }
   LRESULT SendMessage(UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
     return ::SendMessageW(m_hWnd, msg, wp, lp);

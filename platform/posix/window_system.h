@@ -99,7 +99,6 @@ class WindowSystem {
   HWND focus = nullptr;
   HWND foreground = nullptr;
   HCURSOR cursor = nullptr;
-  bool foreground_requested = false;
 
  private:
   WindowSystem();
