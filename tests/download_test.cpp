@@ -48,8 +48,7 @@ class DownloadTest : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     ASSERT_TRUE(server_->ok()) << "the loopback server did not start";
-    std::filesystem::create_directories(Path("ca"));
-    std::filesystem::copy_file(server_->CaPath(), Path("ca/loopback-test-ca.pem"));
+    server_->InstallCa(dir_);
     setenv("SKYLODE_HTTP_TIMEOUT_MS", "1500", 1);
     WriteFile(kTarget, kOld);
   }

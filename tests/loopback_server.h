@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -71,6 +72,11 @@ class LoopbackServer {
   std::string CaPath() const {
     auto it = values_.find("ca");
     return it == values_.end() ? "" : it->second;
+  }
+  // Makes a handheld trust the server's test CA (its device folder's ca/).
+  void InstallCa(const std::string& device_dir) const {
+    std::filesystem::create_directories(device_dir + "/ca");
+    std::filesystem::copy_file(CaPath(), device_dir + "/ca/loopback-test-ca.pem");
   }
   // "<scheme>://127.0.0.1:<port of listener>" + path; listener "http",
   // "https", "https_expired", "https_wrongname", "https_unknownca".

@@ -84,9 +84,7 @@ class WininetTest : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     ASSERT_TRUE(server_->ok()) << "the loopback server did not start";
-    // The handheld trusts the server's test CA.
-    std::filesystem::create_directories(Path("ca"));
-    std::filesystem::copy_file(server_->CaPath(), Path("ca/loopback-test-ca.pem"));
+    server_->InstallCa(dir_);
     setenv("SKYLODE_HTTP_TIMEOUT_MS", "1500", 1);
     session_.h =
         InternetOpenW(u"Skylode test agent", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);

@@ -140,20 +140,30 @@ LRESULT ProgressProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
   return previous;
 }
 
+// The window text messages every window answers alike; false for others.
+bool TextMessage(Window& w, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+  switch (msg) {
+    case WM_SETTEXT:
+      if (w.kind == Kind::ComboBox) w.selected = -1;  // typed text is no list entry
+      WindowSystem::Get().SetText(w, TextArg(lp));
+      *result = TRUE;
+      return true;
+    case WM_GETTEXT:
+      *result = CopyText(w.text, wp, lp);
+      return true;
+    case WM_GETTEXTLENGTH:
+      *result = static_cast<LRESULT>(w.text.size());
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 LRESULT ControlProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
-  WindowSystem& ws = WindowSystem::Get();
-  switch (msg) {
-    case WM_SETTEXT:
-      if (w.kind == Kind::ComboBox) w.selected = -1;
-      ws.SetText(w, TextArg(lp));
-      return TRUE;
-    case WM_GETTEXT:
-      return CopyText(w.text, wp, lp);
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(w.text.size());
-  }
+  LRESULT result = 0;
+  if (TextMessage(w, msg, wp, lp, &result)) return result;
   if (w.kind == Kind::ComboBox) return ComboProc(w, msg, wp, lp);
   if (w.kind == Kind::Progress) return ProgressProc(w, msg, wp, lp);
   return 0;
@@ -165,6 +175,8 @@ LRESULT DialogManagerProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
     INT_PTR handled = w.dlgproc(w.handle, msg, wp, lp);
     if (handled && msg != WM_PAINT) return handled;
   }
+  LRESULT result = 0;
+  if (TextMessage(w, msg, wp, lp, &result)) return result;
   switch (msg) {
     case WM_PAINT:
       w.needs_paint = false;
@@ -176,13 +188,6 @@ LRESULT DialogManagerProc(Window& w, UINT msg, WPARAM wp, LPARAM lp) {
       w.icons[which] = reinterpret_cast<HICON>(lp);
       return reinterpret_cast<LRESULT>(previous);
     }
-    case WM_SETTEXT:
-      ws.SetText(w, TextArg(lp));
-      return TRUE;
-    case WM_GETTEXT:
-      return CopyText(w.text, wp, lp);
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(w.text.size());
     case WM_COMMAND:
       if (w.kind == Kind::MessageBox) {
         w.result = LOWORD(wp);
