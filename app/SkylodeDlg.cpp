@@ -53,9 +53,8 @@ BOOL CSkylodeDlg::OnInitDialog() {
   ShowReceiverValidity();
 
   HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\ETEN\\AGPRSDownloadClient"), 0, 0, &key) ==
-      ERROR_SUCCESS) {
-    WCHAR address[1025];
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDownloadClientKey, 0, 0, &key) == ERROR_SUCCESS) {
+    WCHAR address[kAddressChars + 1];
     memset(address, 0, sizeof(address));
     if (ReadRememberedAddress(key, address))
       SelectAddress(address);
@@ -79,15 +78,15 @@ void CSkylodeDlg::ShowReceiverValidity() {
 
 // The address of the last update, as the maker's download client key holds
 // it: the stored text up to its first NUL, or all of it when it has none. A
-// value too long for 1024 characters, or not a text, counts as absent.
+// value too long for the buffer, or not a text, counts as absent.
 bool CSkylodeDlg::ReadRememberedAddress(HKEY key, WCHAR* address) {
-  DWORD size = 2048;
+  DWORD size = kAddressChars * sizeof(WCHAR);
   DWORD type = REG_NONE;
   if (RegQueryValueExW(key, TEXT("url"), NULL, &type, reinterpret_cast<LPBYTE>(address), &size) !=
           ERROR_SUCCESS ||
       type != REG_SZ)
     return false;
-  address[size / sizeof(WCHAR)] = 0;  // the buffer holds one character more than the 2048 bytes
+  address[size / sizeof(WCHAR)] = 0;  // the buffer holds one character more than `size` allows
   return true;
 }
 

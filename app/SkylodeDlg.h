@@ -7,6 +7,12 @@
 
 #include "resource.h"
 
+// Where the maker's download client keeps the remembered address (value "url").
+const WCHAR kDownloadClientKey[] = TEXT("SOFTWARE\\ETEN\\AGPRSDownloadClient");
+// The address buffers, in characters with the terminator: the address box is
+// read into this many, the remembered value into one more.
+const int kAddressChars = 1024;
+
 class CSkylodeDlg : public CDialog {
  public:
   explicit CSkylodeDlg(CWnd* pParent = nullptr);

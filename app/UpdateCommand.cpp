@@ -11,9 +11,7 @@ const WCHAR kTargetPath[] = TEXT("\\windows\\ZUZIdarudaZozo.ee");
 // is never created, and a failed write goes unnoticed.
 void CSkylodeDlg::RememberAddress(LPCWSTR address) {
   HKEY key;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, TEXT("SOFTWARE\\ETEN\\AGPRSDownloadClient"), 0, 0, &key) !=
-      ERROR_SUCCESS)
-    return;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDownloadClientKey, 0, 0, &key) != ERROR_SUCCESS) return;
   RegSetValueExW(key, TEXT("url"), 0, REG_SZ, reinterpret_cast<const BYTE*>(address),
                  static_cast<DWORD>((wcslen(address) + 1) * sizeof(WCHAR)));
   RegCloseKey(key);
@@ -25,10 +23,10 @@ void CSkylodeDlg::OnBnClickedUpdate() {
   // The download's failure box has no owner, so the button can be pressed
   // while a run waits on it: such a press does nothing.
   if (m_updating) return;
-  WCHAR address[1024];
+  WCHAR address[kAddressChars];
   memset(address, 0, sizeof(address));
   ::ShowWindow(::GetDlgItem(m_hWnd, IDC_STATUS), SW_HIDE);
-  ::GetDlgItemTextW(m_hWnd, IDC_ADDRESS, address, 1024);
+  ::GetDlgItemTextW(m_hWnd, IDC_ADDRESS, address, kAddressChars);
   RememberAddress(address);
 
   HANDLE connection = NULL;

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "emulation.h"
+#include "core/device.h"
 #include "net.h"
-#include "wide.h"
+#include "core/wide.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

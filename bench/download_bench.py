@@ -4,7 +4,7 @@ body from the loopback server.
 
   bench/download_bench.py [--build DIR] [--mib 256] [--runs 3] [--https]
 
-Builds bench/download_bench.cpp against the libraries of an existing build
+Builds bench/download_bench.cpp (the download_bench target) in an existing build
 folder (default: build), then downloads the same body with both and prints
 the best wall time and the peak resident memory of each, side by side.
 """
@@ -21,17 +21,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
 
-def build_driver(build, out):
-    libs = [os.path.join(build, f"libskylode_{n}.a")
-            for n in ("program", "framework", "platform", "resources")]
-    missing = [l for l in libs if not os.path.exists(l)]
-    if missing:
-        sys.exit(f"build the project first (missing {missing[0]})")
-    subprocess.run(["c++", "-std=c++20", "-O2", "-o", out, os.path.join(HERE, "download_bench.cpp"),
-                    "-I", os.path.join(ROOT, "platform/include"),
-                    "-I", os.path.join(ROOT, "platform/posix"),
-                    "-I", os.path.join(ROOT, "framework"), "-I", os.path.join(ROOT, "net"),
-                    *libs, "-lcurl", "-lssl", "-lcrypto", "-lpthread"], check=True)
+def build_driver(build):
+    """The driver's path, built by the project's build in `build`."""
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        sys.exit(f"build the project first (no build in {build})")
+    subprocess.run(["cmake", "--build", build, "--target", "download_bench"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return os.path.join(build, "download_bench")
 
 
 def measure(argv, env=None):
@@ -54,10 +50,9 @@ def main():
     work = tempfile.mkdtemp(prefix="skylode-bench-")
     server = None
     try:
-        driver = os.path.join(work, "download_bench")
-        build_driver(args.build, driver)
+        driver = build_driver(args.build)
         server = subprocess.Popen(
-            [sys.executable, os.path.join(ROOT, "tests/server/loopback_server.py"), "--quiet",
+            [sys.executable, os.path.join(ROOT, "tests/support/loopback_server.py"), "--quiet",
              "--exit-on-eof", "--max-seconds", "1800"],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         info = dict(w.split("=", 1) for w in server.stdout.readline().split())

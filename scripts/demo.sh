@@ -17,7 +17,7 @@ export SKYLODE_DEVICE="$device" SKYLODE_DISPLAY=script
 head -c 40960 /dev/urandom >"$work/packedEphemeris.ee"
 
 # The server prints its ports on its first line and ends with this script.
-exec 3< <(python3 "$root/tests/server/loopback_server.py" --quiet --max-seconds 120 \
+exec 3< <(python3 "$root/tests/support/loopback_server.py" --quiet --max-seconds 120 \
   --serve "/packedEphemeris.ee=$work/packedEphemeris.ee" </dev/null)
 server_pid=$!
 trap 'kill $server_pid 2>/dev/null || true' EXIT

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "emulation.h"
-#include "paths.h"
-#include "wide.h"
+#include "core/device.h"
+#include "kernel/paths.h"
+#include "core/wide.h"
 
 namespace {
 

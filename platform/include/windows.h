@@ -195,6 +195,8 @@ static_assert(sizeof(TIME_ZONE_INFORMATION) == 172, "platform layout");
 #define HRESULT_FROM_WIN32(x) \
   ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))
 
+// Relied on: a failed call leaves its own code here, read right after it for
+// the error texts (FilesTest.FailuresGiveTheHandheldsErrorCodes).
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 
@@ -226,9 +228,14 @@ DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 #define MAX_PATH 260
 
+// Relied on: "COMn:" opened with share mode 0 is exclusive, and a second open
+// fails while the port is held (ReceiverTest.OneHandleAtATime,
+// ReceiverTest.LockHeldElsewhereRefusesTheOpen).
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                           LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+// Relied on: success with zero bytes read is the end of the file
+// (FilesTest.ReadWriteAndSize).
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
@@ -236,6 +243,9 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
 BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
+// Relied on: MOVEFILE_REPLACE_EXISTING replaces the target in one step, so
+// the old file stays whole when the move fails
+// (FilesTest.MoveRenamesAndReplaceIsAtomic, DownloadTest.ReplacesTheTargetInOneStep).
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
@@ -243,6 +253,10 @@ BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer,
                             DWORD nInBufferSize, LPVOID lpOutBuffer, DWORD nOutBufferSize,
                             LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped);
+#define CreateFile CreateFileW
+#define DeleteFile DeleteFileW
+#define MoveFile MoveFileW
+#define GetFileAttributes GetFileAttributesW
 
 // ---- Memory ----------------------------------------------------------------
 
@@ -283,12 +297,19 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
                             DWORD dwOptions, REGSAM samDesired,
                             LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition);
+// Relied on: *lpcbData comes back as the stored byte count, which need not
+// include a terminator, and a value larger than the buffer fails with
+// ERROR_MORE_DATA (RegistryTest.QueryFollowsTheBufferRules,
+// StartupTest.RemembersTheAddressOfTheLastUpdate).
 LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                              LPBYTE lpData, LPDWORD lpcbData);
 LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
                            const BYTE* lpData, DWORD cbData);
 LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 LONG WINAPI RegCloseKey(HKEY hKey);
+#define RegOpenKeyEx RegOpenKeyExW
+#define RegQueryValueEx RegQueryValueExW
+#define RegSetValueEx RegSetValueExW
 
 // ---- Process, time, synchronisation ----------------------------------------
 
@@ -301,6 +322,9 @@ DWORD WINAPI GetTickCount(void);
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
                            LPCWSTR lpName);
 DWORD WINAPI GetCurrentProcessId(void);
+#define GetModuleFileName GetModuleFileNameW
+#define GetCommandLine GetCommandLineW
+#define CreateMutex CreateMutexW
 
 #define TIME_ZONE_ID_INVALID ((DWORD)0xFFFFFFFF)
 #define TIME_ZONE_ID_UNKNOWN 0
@@ -328,6 +352,7 @@ int _wcsnicmp(const WCHAR* a, const WCHAR* b, size_t n);
 const WCHAR* wcsstr(const WCHAR* s, const WCHAR* find);
 const WCHAR* wcsrchr(const WCHAR* s, WCHAR c);
 const WCHAR* wcschr(const WCHAR* s, WCHAR c);
+#define wsprintf wsprintfW
 
 typedef int64_t __time64_t;
 // Local standard-or-daylight time to an instant, as the platform's CRT does;

@@ -123,9 +123,16 @@ HINTERNET WINAPI InternetOpenW(LPCWSTR lpszAgent, DWORD dwAccessType, LPCWSTR lp
                                LPCWSTR lpszProxyBypass, DWORD dwFlags);
 HINTERNET WINAPI InternetOpenUrlW(HINTERNET hInternet, LPCWSTR lpszUrl, LPCWSTR lpszHeaders,
                                   DWORD dwHeadersLength, DWORD dwFlags, DWORD_PTR dwContext);
+// Relied on: success with zero bytes read is the end of the body
+// (WininetTest.DeliversTheBodyWhateverTheFraming).
 BOOL WINAPI InternetReadFile(HINTERNET hFile, LPVOID lpBuffer, DWORD dwNumberOfBytesToRead,
                              LPDWORD lpdwNumberOfBytesRead);
 BOOL WINAPI InternetCloseHandle(HINTERNET hInternet);
+// Relied on: too small a buffer fails with ERROR_INSUFFICIENT_BUFFER and the
+// bytes needed (text: with its terminator); success gives the bytes written
+// (text: without it); HTTP_QUERY_FLAG_NUMBER gives a DWORD; a header the reply
+// lacks is ERROR_HTTP_HEADER_NOT_FOUND
+// (WininetTest.QueryFollowsThePlatformsBufferRules).
 BOOL WINAPI HttpQueryInfoW(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffer,
                            LPDWORD lpdwBufferLength, LPDWORD lpdwIndex);
 BOOL WINAPI InternetGetLastResponseInfoW(LPDWORD lpdwError, LPWSTR lpszBuffer,

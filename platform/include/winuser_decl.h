@@ -220,14 +220,3 @@ HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwPr
 #define GetDlgItemText GetDlgItemTextW
 #define SetDlgItemText SetDlgItemTextW
 #define SetWindowText SetWindowTextW
-#define CreateFile CreateFileW
-#define DeleteFile DeleteFileW
-#define MoveFile MoveFileW
-#define GetFileAttributes GetFileAttributesW
-#define RegOpenKeyEx RegOpenKeyExW
-#define RegQueryValueEx RegQueryValueExW
-#define RegSetValueEx RegSetValueExW
-#define GetModuleFileName GetModuleFileNameW
-#define GetCommandLine GetCommandLineW
-#define CreateMutex CreateMutexW
-#define wsprintf wsprintfW

@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "emulation.h"
-#include "wide.h"
+#include "core/wide.h"
+#include "display/choice.h"
+#include "kernel/process.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int show);
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
     arguments += quote ? u"\"" + arg + u"\"" : arg;
   }
   emu::SetCommandLine(arguments);
+  emu::SetDisplayFactory(emu::MakeDisplay);
   signal(SIGPIPE, SIG_IGN);  // a closed script reader must not kill the program mid-update
   return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
 }

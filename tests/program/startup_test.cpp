@@ -1,0 +1,190 @@
+// The dialog's start-up on prepared handhelds, through the real program and
+// its script display.
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "support/device_fixture.h"
+#include "support/handheld_builders.h"
+#include "support/skylode_process.h"
+
+namespace {
+
+const char* kPresets[] = {
+    "http://ee.maker-a.example/packedEphemeris.ee",
+    "http://service.maker-b.example/eeservice/packedephemeris.ee",
+    "http://eu.maker-c.example/clm/packedEphemeris.ee",
+    "http://us.maker-c.example/clm/packedEphemeris.ee",
+    "http://asia.maker-c.example/clm/packedEphemeris.ee",
+};
+
+std::string PresetList() {
+  std::string out;
+  for (int i = 0; i < 5; ++i) out += "list: " + std::to_string(i) + " " + kPresets[i] + "\n";
+  return out;
+}
+
+class StartupTest : public DeviceTest {
+ protected:
+  // Starts the program, dumps the dialog and lets it close at the end of input.
+  std::string Dump() {
+    ProgramRun run = RunSkylode(dir_, "dump\n");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("\nend\nclosed\n"), std::string::npos) << run.out;
+    return run.out;
+  }
+};
+
+struct AddressCase {
+  const char* name;
+  std::string registry;     // what the key holds
+  std::string extra_entry;  // a sixth list entry, if any
+  int selected;
+  std::string field;
+};
+
+TEST_F(StartupTest, RemembersTheAddressOfTheLastUpdate) {
+  std::string long_address = "http://example.com/" + std::string(1005, 'a');  // 1024 characters
+  std::string longest = long_address.substr(0, 1023);
+  std::string prefix_of_4 = std::string(kPresets[3]).substr(0, 30);
+  const AddressCase cases[] = {
+      {"no key", "", "", 0, kPresets[0]},
+      {"key without url", kClientKey, "", 0, kPresets[0]},
+      {"url is preset 4", std::string(kClientKey) + "\"url\"=\"" + kPresets[3] + "\"\n", "", 3,
+       kPresets[3]},
+      {"url is preset 2 in capitals",
+       std::string(kClientKey) +
+           "\"url\"=\"HTTP://SERVICE.MAKER-B.EXAMPLE/EESERVICE/PACKEDEPHEMERIS.EE\"\n",
+       "", 1, kPresets[1]},
+      {"url not in the list",
+       std::string(kClientKey) + "\"url\"=\"https://ee.mine.example/x.ee\"\n",
+       "https://ee.mine.example/x.ee", 5, "https://ee.mine.example/x.ee"},
+      {"url begins like preset 4", std::string(kClientKey) + "\"url\"=\"" + prefix_of_4 + "\"\n",
+       prefix_of_4, 5, prefix_of_4},
+      {"url of 1023 characters", std::string(kClientKey) + "\"url\"=\"" + longest + "\"\n", longest,
+       5, longest},
+      {"url of 1024 characters", std::string(kClientKey) + "\"url\"=\"" + long_address + "\"\n", "",
+       0, kPresets[0]},
+      {"url not a text", std::string(kClientKey) + "\"url\"=hex:68,00,74,00,00,00\n", "", 0,
+       kPresets[0]},
+      {"url without terminator", std::string(kClientKey) + "\"url\"=hex(1):68,00,74,00\n", "ht", 5,
+       "ht"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteRegistry(c.registry);
+    std::string expected = "caption: Skylode\n" + PresetList();
+    if (!c.extra_entry.empty()) expected += "list: 5 " + c.extra_entry + "\n";
+    expected += "selected: " + std::to_string(c.selected) + "\nfield: " + c.field + "\n";
+    std::string out = Dump();
+    EXPECT_EQ(LinesStarting(out, "caption:") + LinesStarting(out, "list:") +
+                  LinesStarting(out, "selected:") + LinesStarting(out, "field:"),
+              expected);
+  }
+}
+
+struct StatusCase {
+  const char* name;
+  TIME_ZONE_INFORMATION zone;
+  std::string record;
+  std::string status;
+};
+
+TEST_F(StartupTest, ShowsTheReceiversValidityInLocalTime) {
+  const StatusCase cases[] = {
+      {"8 hours east", Zone(-480), Record(2009, 6, 15, 14, 30),
+       "status: shown Updated until 2009-06-15 22:30"},
+      {"central Europe in summer", CentralEurope(), Record(2009, 7, 1, 12, 0),
+       "status: shown Updated until 2009-07-01 14:00"},
+      {"central Europe in winter", CentralEurope(), Record(2009, 12, 31, 23, 30),
+       "status: shown Updated until 2010-01-01 00:30"},
+      {"5 hours west in winter", UsEastern(), Record(2009, 1, 1, 2, 0),
+       "status: shown Updated until 2008-12-31 21:00"},
+      {"31 April", Zone(0), Record(2009, 4, 31, 10, 0),
+       "status: shown Updated until 2009-05-01 10:00"},
+      {"29 February of a common year", Zone(0), Record(2009, 2, 29, 0, 0),
+       "status: shown Updated until 2009-03-01 00:00"},
+      {"zero-filled fields", Zone(0), Record(2010, 1, 2, 3, 5),
+       "status: shown Updated until 2010-01-02 03:05"},
+      {"no record", Zone(0), "", "status: hidden"},
+      {"month 13", Zone(0), Record(2009, 13, 1, 0, 0), "status: hidden"},
+      {"minute 60", Zone(0), Record(2009, 1, 1, 0, 60), "status: hidden"},
+      {"before 1970", Zone(0), Record(1969, 12, 31, 23, 59), "status: hidden"},
+      {"after 3000", Zone(0), Record(3001, 1, 1, 0, 0), "status: hidden"},
+      {"short record", Zone(0), Record(2009, 6, 15, 14, 30).substr(0, 8), "status: hidden"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteRegistry(ZoneRegistry(c.zone));
+    std::filesystem::remove(Path("dev/COM7/validity"));
+    if (!c.record.empty()) WriteHostFile("dev/COM7/validity", c.record);
+    std::string out = Dump();
+    // A shown status line is told as it appears, and again by the dump.
+    std::string expected = c.status + "\n";
+    if (c.status != "status: hidden") expected += expected;
+    EXPECT_EQ(LinesStarting(out, "status:"), expected) << out;
+    EXPECT_EQ(LinesStarting(out, "box:"), "");
+  }
+}
+
+TEST_F(StartupTest, ReceiverTroubleAtStartIsPassedOverInSilence) {
+  WriteRegistry(ZoneRegistry(Zone(0)));
+  WriteHostFile("dev/COM7/validity", Record(2009, 6, 15, 14, 30));
+
+  WriteHostFile("dev/COM7/validity-error", "31");
+  EXPECT_EQ(LinesStarting(Dump(), "status:"), "status: hidden\n");
+  std::filesystem::remove(Path("dev/COM7/validity-error"));
+
+  {  // another program holds the port
+    int fd = open(Path("dev/COM7/lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    std::string out = Dump();
+    close(fd);
+    EXPECT_EQ(LinesStarting(out, "status:"), "status: hidden\n");
+    EXPECT_EQ(LinesStarting(out, "box:"), "");
+  }
+
+  std::filesystem::rename(Path("dev/COM7"), Path("dev/COM9"));
+  EXPECT_EQ(LinesStarting(Dump(), "status:"), "status: hidden\n");
+
+  // The driver's setting names the port that is there.
+  WriteRegistry(ZoneRegistry(Zone(0)) +
+                "[HKEY_LOCAL_MACHINE\\drivers\\builtin\\vr_com]\n\"index\"=dword:00000009\n");
+  EXPECT_EQ(LinesStarting(Dump(), "status:"),
+            "status: shown Updated until 2009-06-15 14:30\n"
+            "status: shown Updated until 2009-06-15 14:30\n");
+}
+
+TEST_F(StartupTest, ShowsTheDialogAsTheTemplateMakesIt) {
+  std::string out = Dump();
+  EXPECT_EQ(LinesStarting(out, "progress:") + LinesStarting(out, "update:") +
+                LinesStarting(out, "cursor:") + LinesStarting(out, "status:"),
+            "progress: hidden\nupdate: enabled\ncursor: arrow\nstatus: hidden\n");
+}
+
+TEST_F(StartupTest, TheCaptionsOkEndsTheProgram) {
+  ProgramRun run = RunSkylode(dir_, "ok\ndump\n");
+  EXPECT_EQ(run.out, "closed\n");
+  EXPECT_EQ(run.exit_code, 0);
+}
+
+TEST_F(StartupTest, UnknownCommandsAreRefused) {
+  ProgramRun run = RunSkylode(dir_, "click 1005\nselect 9\nyes\nfly\nselect 2\ndump\n");
+  EXPECT_EQ(LinesStarting(run.out, "error:"),
+            "error: click 1005\nerror: select 9\nerror: yes\nerror: fly\n");
+  EXPECT_EQ(LinesStarting(run.out, "selected:"), "selected: 2\n");
+}
+
+TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {
+  RunningSkylode first(dir_);
+  first.Send("dump\n");
+  ASSERT_TRUE(first.WaitForLine("end"));
+  ProgramRun second = RunSkylode(dir_, "dump\n");
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.exit_code, 0);
+  EXPECT_TRUE(first.WaitForLine("foreground"));
+  ProgramRun rest = first.Finish();
+  EXPECT_NE(rest.out.find("foreground\nclosed\n"), std::string::npos) << rest.out;
+}
+
+}  // namespace

@@ -1,0 +1,295 @@
+// One whole update, pressed or unattended, through the real program, its
+// script display and the loopback server.
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "support/trace_reader.h"
+#include "support/device_fixture.h"
+#include "support/handheld_builders.h"
+#include "support/loopback_server.h"
+#include "support/skylode_process.h"
+
+namespace {
+
+const char* kTargetFile = "fs/windows/ZUZIdarudaZozo.ee";
+const char* kShortcut = "fs/windows/Start Menu/Programs/Skylode auto.lnk";
+
+LoopbackServer& Server() {
+  static LoopbackServer server;
+  return server;
+}
+
+class UpdateTest : public DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    ASSERT_TRUE(Server().ok());
+    WriteRegistry(std::string(kClientKey) + "\n" + ZoneRegistry(Zone(0)));
+    std::filesystem::create_directories(Path("dev/COM7"));
+    std::filesystem::create_directories(Path("fs/windows/Start Menu/Programs"));
+  }
+
+  ProgramRun Run(const std::string& input, std::vector<std::string> args = {},
+                 std::map<std::string, std::string> env = {}) {
+    env["SKYLODE_TRACE"] = Path("../trace");
+    ProgramOptions options{std::move(args), std::move(env), 60};
+    ProgramRun run = RunSkylode(dir_, input, options);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    return run;
+  }
+
+  std::string Trace() { return ReadTrace(Path("../trace")); }
+
+  static std::string Type(const std::string& address) { return "type " + address + "\n"; }
+  std::string Url(const std::string& path) { return Server().Url("http", path); }
+
+  // The remembered address as the registry file holds it.
+  std::string RememberedLine() { return LinesStarting(ReadHostFile("registry.reg"), "\"url\"="); }
+};
+
+TEST_F(UpdateTest, ASuccessfulUpdateShowsNoBoxAndTheNewValidity) {
+  ProgramRun run = Run(Type(Url("/bytes/3000")) + "click 1000\ndump\n");
+  EXPECT_EQ(LinesStarting(run.out, "box:"), "");
+  EXPECT_TRUE(std::regex_search(
+      run.out,
+      std::regex("\nstatus: shown Updated until 2[0-9]{3}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}\n")))
+      << run.out;
+  EXPECT_EQ(ReadHostFile("dev/COM7/ephemeris").size(), 3000u);
+  EXPECT_EQ(ReadHostFile(kTargetFile), ReadHostFile("dev/COM7/ephemeris"));
+  EXPECT_EQ(RememberedLine(), "\"url\"=\"" + Url("/bytes/3000") + "\"\n");
+  EXPECT_NE(run.out.find("cursor: arrow"), std::string::npos);
+
+  // The steps in their order; the connection released and the cursor
+  // restored once each.
+  std::string trace = Trace();
+  const char* steps[] = {"GetDlgItem 0x10010 1005",
+                         "ShowWindow",
+                         "GetDlgItemTextW",
+                         "RegSetValueExW",
+                         "InternetAttemptConnect",
+                         "ConnMgrMapURL",
+                         "ConnMgrEstablishConnectionSync",
+                         "LoadCursorW null #32514",
+                         "SetCursor",
+                         "InternetOpenUrlW",
+                         "MoveFileExW",
+                         "0x220051",
+                         "SetDlgItemTextW",
+                         "ConnMgrReleaseConnection",
+                         "SetCursor"};
+  size_t at = trace.find("\nEnableWindow");  // the end of the start-up
+  ASSERT_NE(at, std::string::npos);
+  for (const char* step : steps) {
+    size_t next = trace.find(step, at);
+    ASSERT_NE(next, std::string::npos) << step << " after " << trace.substr(at, 300);
+    at = next + 1;
+  }
+  EXPECT_EQ(CountOf(trace, "\nConnMgrReleaseConnection"), 1);
+  EXPECT_EQ(CountOf(trace, "\nSetCursor"), 2);
+}
+
+TEST_F(UpdateTest, AnEmptyAddressStillTestsRequestsAndReleasesTheConnection) {
+  ProgramRun run = Run("type \nclick 1000\ndump\n");
+  EXPECT_EQ(RememberedLine(), "\"url\"=\"\"\n");
+  std::string trace = Trace();
+  for (const char* call :
+       {"InternetAttemptConnect", "ConnMgrEstablishConnectionSync", "ConnMgrReleaseConnection"})
+    EXPECT_EQ(CountOf(trace, std::string("\n") + call), 1) << call;
+  EXPECT_EQ(CountOf(trace, "InternetOpenUrlW"), 0);
+  EXPECT_EQ(LinesStarting(run.out, "box:"), "");
+  EXPECT_EQ(LinesStarting(run.out, "status:"), "status: hidden\n");
+}
+
+TEST_F(UpdateTest, LongAddressesAreCutTo1023Characters) {
+  for (size_t length : {1023u, 1024u, 1500u}) {
+    SCOPED_TRACE(length);
+    std::string base = Url("/bytes/200?pad=");
+    std::string address = base + std::string(length - base.size(), 'p');
+    std::string used = address.substr(0, 1023);
+    Run(Type(address) + "click 1000\n");
+    EXPECT_EQ(RememberedLine(), "\"url\"=\"" + used + "\"\n");
+    EXPECT_NE(LinesStarting(Trace(), "InternetOpenUrlW").find(" \"" + used + "\" "),
+              std::string::npos);
+    std::filesystem::remove(Path("../trace"));
+  }
+}
+
+TEST_F(UpdateTest, WithoutTheClientKeyNothingIsRememberedAndTheUpdateRuns) {
+  WriteRegistry(ZoneRegistry(Zone(0)));
+  ProgramRun run = Run(Type(Url("/bytes/300")) + "click 1000\n");
+  EXPECT_EQ(ReadHostFile("registry.reg").find("AGPRSDownloadClient"), std::string::npos);
+  EXPECT_EQ(ReadHostFile("dev/COM7/ephemeris").size(), 300u);
+  EXPECT_EQ(CountOf(run.out, "status: shown"), 1);
+}
+
+TEST_F(UpdateTest, NoAtTheFirstPromptEndsTheUpdateAtOnce) {
+  WriteHostFile("offline", "");
+  ProgramRun run = Run(Type(Url("/bytes/300")) + "click 1000\nno\ndump\n");
+  EXPECT_EQ(LinesStarting(run.out, "box:"),
+            "box:  | Error connecting to internet. Continue? | YES NO\n");
+  EXPECT_EQ(RememberedLine(), "\"url\"=\"" + Url("/bytes/300") + "\"\n");
+  std::string trace = Trace();
+  EXPECT_EQ(CountOf(trace, "ConnMgrMapURL"), 0);
+  EXPECT_EQ(CountOf(trace, "\nSetCursor"), 0);
+  EXPECT_EQ(CountOf(trace, "ConnMgrReleaseConnection"), 0);
+  EXPECT_FALSE(Exists(kTargetFile));
+}
+
+struct FailureCase {
+  const char* name;
+  std::string path;            // on the server
+  std::string receiver_error;  // load-error file
+  std::string box;
+  bool loaded;
+};
+
+TEST_F(UpdateTest, EachFailureIsToldInExactlyOneBox) {
+  const FailureCase cases[] = {
+      {"download refused", "/bytes/300?status=404&reason=Not%20Found", "",
+       "box: Skylode | HTTP status 404 Not Found | OK", false},
+      {"download cut short", "/bytes/3000?cut=1000", "",
+       "box: Skylode | Error 12030 InternetReadFile | OK", false},
+      {"driver refuses", "/bytes/300", "31",
+       "box: Skylode | Failed to copy to COM7:, error 31 | OK", false},
+      {"file too small", "/bytes/50", "",
+       "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Path("dev/COM7"));
+    std::filesystem::create_directories(Path("dev/COM7"));
+    if (!c.receiver_error.empty()) WriteHostFile("dev/COM7/load-error", c.receiver_error);
+    WriteHostFile(kTargetFile, "old data");
+    ProgramRun run = Run(Type(Url(c.path)) + "click 1000\nok\ndump\n");
+    EXPECT_EQ(LinesStarting(run.out, "box:"), c.box + "\n");
+    EXPECT_EQ(LinesStarting(run.out, "status:"), "status: hidden\n");
+    EXPECT_FALSE(Exists("dev/COM7/ephemeris"));
+    EXPECT_NE(run.out.find("cursor: arrow"), std::string::npos);
+    EXPECT_EQ(CountOf(Trace(), "\nConnMgrReleaseConnection"), 1);
+    std::filesystem::remove(Path("../trace"));
+  }
+}
+
+TEST_F(UpdateTest, APressWhileTheDownloadsBoxIsOpenDoesNothing) {
+  ProgramRun run = Run(Type(Url("/bytes/300?status=500")) + "click 1000\nclick 1000\nok\n");
+  EXPECT_EQ(CountOf(run.out, "box:"), 1) << run.out;
+  EXPECT_EQ(CountOf(Trace(), "\nInternetOpenUrlW"), 1);
+}
+
+TEST_F(UpdateTest, ASecondPressHidesTheStatusUntilItSucceedsAgain) {
+  ProgramRun run = Run(Type(Url("/bytes/300")) + "click 1000\nclick 1000\n");
+  std::string status = LinesStarting(run.out, "status:");
+  std::regex shape("status: shown (Updated until .*)\nstatus: hidden\nstatus: shown \\1\n");
+  EXPECT_TRUE(std::regex_match(status, shape)) << status;
+}
+
+// ---- Unattended mode and the launcher shortcut ------------------------------
+
+TEST_F(UpdateTest, AStartWithSlashURunsOneUpdateAndClosesThreeSecondsLater) {
+  struct Case {
+    std::string arg;
+    bool unattended;
+  };
+  for (const Case& c : {Case{"/u", true}, Case{"/update", true}, Case{"/U", false}}) {
+    SCOPED_TRACE(c.arg);
+    std::filesystem::remove(Path("../trace"));
+    std::filesystem::remove(Path("dev/COM7/validity"));  // nothing to show at start
+    WriteRegistry(std::string(kClientKey) + "\"url\"=\"" + Url("/bytes/400") + "\"\n\n" +
+                  ZoneRegistry(Zone(0)));
+    auto start = std::chrono::steady_clock::now();
+    ProgramRun run = Run("", {c.arg});
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(CountOf(Trace(), "\nInternetOpenUrlW"), c.unattended ? 1 : 0);
+    EXPECT_EQ(CountOf(run.out, "status: shown"), c.unattended ? 1 : 0);
+    EXPECT_EQ(CountOf(Trace(), "\nSleep 3000"), c.unattended ? 1 : 0);
+    EXPECT_NE(run.out.find("closed\n"), std::string::npos);
+    if (c.unattended) {
+      EXPECT_GE(seconds, 3.0);
+    }
+  }
+}
+
+TEST_F(UpdateTest, UnattendedWithoutTheKeyUsesTheFirstPresetAndNoStillCloses) {
+  WriteRegistry(ZoneRegistry(Zone(0)));
+  WriteHostFile("offline", "");  // keeps the preset's host from being looked up
+  // The answer is given once the prompt shows: input is read whenever the
+  // program waits, and it waits for the timer first.
+  RunningSkylode program(dir_, ProgramOptions{{"/u"}, {{"SKYLODE_TRACE", Path("../trace")}}, 60});
+  ASSERT_TRUE(program.WaitForLine("box:  | Error connecting to internet. Continue? | YES NO"));
+  program.Send("no\n");
+  ProgramRun run = program.Finish();
+  EXPECT_EQ(LinesStarting(run.out, "box:"),
+            "box:  | Error connecting to internet. Continue? | YES NO\n");
+  EXPECT_EQ(LinesStarting(run.out, "answer:"), "answer: no\n");
+  EXPECT_NE(Trace().find("GetDlgItemTextW 0x10010 1001"), std::string::npos);
+  EXPECT_NE(run.out.find("closed\n"), std::string::npos);
+  EXPECT_EQ(CountOf(Trace(), "\nSleep 3000"), 1);
+
+  // Yes at every prompt (here: boxes nobody can answer) goes on to the download.
+  std::filesystem::remove(Path("../trace"));
+  run = Run("", {"/u"});
+  EXPECT_NE(LinesStarting(Trace(), "InternetOpenUrlW")
+                .find(" \"http://ee.maker-a.example/packedEphemeris.ee\" "),
+            std::string::npos);
+  EXPECT_EQ(CountOf(run.out, "box: Skylode | Error 12029 InternetOpenUrl, "), 1) << run.out;
+}
+
+TEST_F(UpdateTest, TheLauncherShortcutIsMadeOnlyWhenTheKeyHasNoAddress) {
+  // Key without an address: made, with the quoted executable and /u.
+  Run("");
+  std::string exe = SKYLODE_EXE;
+  for (auto& ch : exe)
+    if (ch == '/') ch = '\\';
+  std::string target = "\"" + exe + "\" /u";
+  EXPECT_EQ(ReadHostFile(kShortcut), std::to_string(target.size()) + "#" + target);
+
+  // Something already there is left alone.
+  WriteHostFile(kShortcut, "mine");
+  Run("");
+  EXPECT_EQ(ReadHostFile(kShortcut), "mine");
+
+  // An address remembered, or no key at all: never made.
+  for (const std::string& reg :
+       {std::string(kClientKey) + "\"url\"=\"http://x.example/\"\n", std::string()}) {
+    std::filesystem::remove(Path(kShortcut));
+    WriteRegistry(reg);
+    Run("");
+    EXPECT_FALSE(Exists(kShortcut));
+  }
+}
+
+TEST_F(UpdateTest, AStartFromTheShortcutRunsUnattended) {
+  Run("");  // makes the shortcut
+  WriteRegistry(std::string(kClientKey) + "\"url\"=\"" + Url("/bytes/500") + "\"\n\n" +
+                ZoneRegistry(Zone(0)));
+  std::string command = std::string("SKYLODE_DEVICE='") + dir_ + "' SKYLODE_DISPLAY=script '" +
+                        SKYLODE_DEVICE_TOOL +
+                        "' launch '\\Windows\\Start Menu\\Programs\\Skylode auto.lnk' </dev/null";
+  FILE* p = popen(command.c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  EXPECT_EQ(pclose(p), 0);
+  EXPECT_EQ(CountOf(out, "status: shown"), 1) << out;
+  EXPECT_EQ(ReadHostFile("dev/COM7/ephemeris").size(), 500u);
+}
+
+TEST_F(UpdateTest, AnUnattendedStartWhileAnotherCopyRunsUpdatesNothing) {
+  WriteRegistry(std::string(kClientKey) + "\"url\"=\"" + Url("/bytes/500") + "\"\n\n" +
+                ZoneRegistry(Zone(0)));
+  RunningSkylode first(dir_);
+  first.Send("dump\n");
+  ASSERT_TRUE(first.WaitForLine("end"));
+  ProgramRun second = Run("", {"/u"});
+  EXPECT_EQ(second.out, "");
+  EXPECT_TRUE(first.WaitForLine("foreground"));
+  ProgramRun rest = first.Finish();
+  EXPECT_EQ(CountOf(rest.out, "status: shown"), 0);
+  EXPECT_FALSE(Exists("dev/COM7/ephemeris"));
+}
+
+}  // namespace
