@@ -2,11 +2,14 @@
 // arguments, as the handheld passes them.
 #include <signal.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "core/wide.h"
 #include "display/choice.h"
 #include "kernel/process.h"
+#include "registry/store.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int show);
 
@@ -21,5 +24,12 @@ int main(int argc, char** argv) {
   emu::SetCommandLine(arguments);
   emu::SetDisplayFactory(emu::MakeDisplay);
   signal(SIGPIPE, SIG_IGN);  // a closed script reader must not kill the program mid-update
+  // A registry that cannot be read completely would lose what was not read
+  // at the program's first change: the handheld refuses to start instead.
+  if (std::string problem = emu::reg::CheckStore(); !problem.empty()) {
+    const char* slash = strrchr(argv[0], '/');
+    fprintf(stderr, "%s: %s\n", slash ? slash + 1 : argv[0], problem.c_str());
+    return 1;
+  }
   return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
 }
