@@ -54,7 +54,6 @@ class Hive {
   bool SetValue(const std::u16string& key, const Value& value);
   bool DeleteValue(const std::u16string& key, const std::u16string& name);
 
-  Encoding encoding() const { return encoding_; }
   // Every existing key with its values, a line each, sorted by folded name
   // (the roots only when listed): registries with the same contents
   // describe alike.
