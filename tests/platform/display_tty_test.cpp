@@ -176,8 +176,8 @@ const std::vector<std::string> kStartRows = {
 };
 
 // Cells of the screen's parts in a 40-column terminal.
-const int kCaptionOkCol = 36, kUpdateRow = 2, kUpdateCol = 10, kFieldRow = 5, kFieldCol = 10,
-          kArrowCol = 35, kListTop = 6;
+const int kCaptionOkCol = 36, kUpdateRow = 2, kUpdateCol = 10, kFieldRow = 5, kArrowCol = 35,
+          kListTop = 6;
 
 class TtyDisplayTest : public DeviceTest {
  protected:
