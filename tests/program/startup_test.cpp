@@ -168,11 +168,35 @@ TEST_F(StartupTest, TheCaptionsOkEndsTheProgram) {
   EXPECT_EQ(run.exit_code, 0);
 }
 
-TEST_F(StartupTest, UnknownCommandsAreRefused) {
-  ProgramRun run = RunSkylode(dir_, "click 1005\nselect 9\nyes\nfly\nselect 2\ndump\n");
+TEST_F(StartupTest, CommandsThatCannotBeDoneSayWhy) {
+  ProgramRun run = RunSkylode(
+      dir_, "click 1005\nclick 1009\nclick x\nselect 9\nyes\nok 1\nfly\n\nselect 2\ndump\n");
   EXPECT_EQ(LinesStarting(run.out, "error:"),
-            "error: click 1005\nerror: select 9\nerror: yes\nerror: fly\n");
+            "error: click 1005: control 1005 is hidden\n"
+            "error: click 1009: the dialog has no control 1009\n"
+            "error: click x: give a control id, e.g. click 1000\n"
+            "error: select 9: the list has 5 entries\n"
+            "error: yes: no message box is open\n"
+            "error: ok 1: ok takes nothing after it\n"
+            "error: fly: unknown command; help lists the commands\n");
   EXPECT_EQ(LinesStarting(run.out, "selected:"), "selected: 2\n");
+
+  // With a box open, the dialog waits for its answer.
+  WriteHostFile("offline", "");
+  run = RunSkylode(dir_, "click 1000\nselect 1\nok\nno\ndump\n");
+  EXPECT_EQ(LinesStarting(run.out, "error:"),
+            "error: select 1: a message box is open; answer it first\n"
+            "error: ok: the box has no OK button\n");
+  EXPECT_EQ(LinesStarting(run.out, "answer:"), "answer: no\n");
+}
+
+TEST_F(StartupTest, HelpListsEveryCommand) {
+  ProgramRun run = RunSkylode(dir_, "help\n");
+  std::string help = LinesStarting(run.out, "help:");
+  for (const char* command :
+       {"click <id>", "type <text>", "select <n>", "ok ", "cancel ", "yes, no", "dump ", "help "})
+    EXPECT_NE(help.find("help: " + std::string(command)), std::string::npos) << command << help;
+  EXPECT_EQ(LinesStarting(run.out, "error:"), "");
 }
 
 TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {
