@@ -205,6 +205,8 @@ TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {
   ASSERT_TRUE(first.WaitForLine("end"));
   ProgramRun second = RunSkylode(dir_, "dump\n");
   EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err,
+            "Skylode is already running on this handheld; it was brought to the front.\n");
   EXPECT_EQ(second.exit_code, 0);
   EXPECT_TRUE(first.WaitForLine("foreground"));
   ProgramRun rest = first.Finish();
