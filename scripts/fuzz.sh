@@ -17,9 +17,8 @@ build=${FUZZ_BUILD:-$root/build-fuzz}
 targets=(${FUZZ_TARGETS:-registry_file utf8 utf16 resource_script wide_printf validity http_headers shortcut})
 
 "$root/scripts/install-deps.sh" --fuzz
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DSKYLODE_FUZZ=ON \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target skylode_fuzzers -j2
+"$root/scripts/build.sh" --quiet --target skylode_fuzzers "$build" -DSKYLODE_FUZZ=ON \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

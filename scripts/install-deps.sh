@@ -4,13 +4,15 @@ set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev python3 openssl
           libcurl4-openssl-dev curl util-linux clang-format libncurses-dev tmux)
 # --win32: also the mingw-w64 compiler that checks the program code against
-# the real Win32 headers. --fuzz: also Clang and its runtime (libFuzzer and
-# the sanitizers) for scripts/fuzz.sh.
+# the real Win32 headers; --clang: also clang, CI's second compiler; --fuzz:
+# also clang and its runtime (libFuzzer and the sanitizers) for
+# scripts/fuzz.sh.
 for option in "$@"; do
-  case "$option" in
+  case $option in
     --win32) packages+=(g++-mingw-w64-x86-64-posix) ;;
+    --clang) packages+=(clang) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    *) echo "usage: $0 [--win32] [--fuzz]" >&2; exit 2 ;;
+    *) echo "unknown option: $option" >&2; exit 2 ;;
   esac
 done
 missing=()
