@@ -440,6 +440,23 @@ TEST_F(RegistryTest, DeletionsAndRepeatsApplyInFileOrder) {
   RegCloseKey(b);
 }
 
+// A file whose last line has no line end, or only a CR, gets one before
+// anything is added after it.
+TEST_F(RegistryTest, TheLastLineIsEndedBeforeLinesAreAdded) {
+  const std::string head = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\A]";
+  for (const char* end : {"", "\r"}) {
+    SCOPED_TRACE(testing::PrintToString(end));
+    WriteHostFile("registry.reg", head + end);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_USERS, u"A", 0, 0, &key), ERROR_SUCCESS);
+    ASSERT_EQ(Set(key, u"x", REG_DWORD, Bytes({1, 0, 0, 0})), ERROR_SUCCESS);
+    EXPECT_EQ(ReadHostFile("registry.reg"), head + "\r\n\"x\"=dword:00000001\r\n");
+    EXPECT_EQ(emu::reg::CheckStore(), "");
+    EXPECT_EQ(Query(key, u"x"), Bytes({1, 0, 0, 0}));
+    RegCloseKey(key);
+  }
+}
+
 // Many keys: each found, and a change written and read back whole. (Before
 // the index, reading this many took minutes.)
 TEST_F(RegistryTest, FiftyThousandKeys) {

@@ -182,7 +182,12 @@ void Hive::Unlink(uint32_t entry) {
 
 void Hive::EndLine(uint32_t entry) {
   std::string_view text = TextOf(entries_[entry]);
-  if (text.empty() || text.back() != '\n') Rewrite(entry, std::string(text) + newline_);
+  if (!text.empty() && text.back() == '\n') return;
+  // A last line that ends in a lone CR gets its LF: CR CR LF would read as
+  // a line with a CR in it.
+  std::string ended(text);
+  ended += !ended.empty() && ended.back() == '\r' ? "\n" : newline_;
+  Rewrite(entry, ended);
 }
 
 uint32_t Hive::Lookup(uint32_t parent, std::string_view name, uint32_t hash) const {
