@@ -185,6 +185,42 @@ TEST_F(UpdateTest, ASecondPressHidesTheStatusUntilItSucceedsAgain) {
   EXPECT_TRUE(std::regex_match(status, shape)) << status;
 }
 
+// The handle a trace line's call returned ("... -> 0x104 err=0") or took
+// as its first argument ("CloseHandle 0x104 -> ...").
+std::string ResultOf(const std::string& line) {
+  size_t at = line.find(" -> ") + 4;
+  return line.substr(at, line.find(' ', at) - at);
+}
+std::string FirstArgument(const std::string& line) {
+  size_t at = line.find(' ') + 1;
+  return line.substr(at, line.find(' ', at) - at);
+}
+
+TEST_F(UpdateTest, WhatAFailedCloseLeavesOpenIsReleasedAtExit) {
+  // Every close of one whole update fails in turn: the program cannot help
+  // leaving that handle open, and its exit must still be clean.
+  Run(Type(Url("/bytes/3000")) + "click 1000\n");
+  std::vector<std::string> faults;
+  for (const char* close : {"CloseHandle", "InternetCloseHandle"}) {
+    size_t count = TracedCalls(Path("../trace"), close).size();
+    for (size_t n = 1; n <= count; ++n) faults.push_back(close + ("#" + std::to_string(n)));
+  }
+  ASSERT_EQ(faults.size(), 7u) << Trace();
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault);
+    std::filesystem::remove(Path("../trace"));
+    ProgramRun run =
+        Run(Type(Url("/bytes/3000")) + "click 1000\n", {}, {{"SKYLODE_FAULTS", fault + "=31"}});
+    EXPECT_EQ(run.err, "");
+    std::string mutex = ResultOf(TracedCalls(Path("../trace"), "CreateMutexW").at(0));
+    std::string left;
+    for (const auto& line : TracedCalls(Path("../trace"), fault.substr(0, fault.find('#'))))
+      if (line.find(" -> 0 err=31") != std::string::npos) left = FirstArgument(line);
+    EXPECT_EQ(LinesStarting(Trace(), "(exit)"),
+              "(exit) open handles: " + mutex + " " + left + "\n");
+  }
+}
+
 // ---- Unattended mode and the launcher shortcut ------------------------------
 
 TEST_F(UpdateTest, AStartWithSlashURunsOneUpdateAndClosesThreeSecondsLater) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/handles.h"
 #include "core/wide.h"
 #include "display/choice.h"
 #include "kernel/process.h"
@@ -21,5 +22,8 @@ int main(int argc, char** argv) {
   emu::SetCommandLine(arguments);
   emu::SetDisplayFactory(emu::MakeDisplay);
   signal(SIGPIPE, SIG_IGN);  // a closed script reader must not kill the program mid-update
-  return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
+  int code = wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
+  // As the handheld does for an ended program: what it left open is closed.
+  emu::ReleaseHandlesAtExit();
+  return code;
 }
