@@ -73,7 +73,9 @@ SYSTEMTIME UtcSystemTime(int64_t secs) {
 }  // namespace
 
 int64_t StandardOffsetWest(const TIME_ZONE_INFORMATION& tzi) {
-  int64_t bias = tzi.Bias + (tzi.StandardDate.wMonth != 0 ? tzi.StandardBias : 0);
+  // A stored zone may hold any 32-bit biases: their sum needs 64 bits.
+  int64_t bias =
+      static_cast<int64_t>(tzi.Bias) + (tzi.StandardDate.wMonth != 0 ? tzi.StandardBias : 0);
   return bias * 60;
 }
 
