@@ -86,22 +86,28 @@ TEST_F(InjectTest, LoadsTheFileAndShowsTheNewValidity) {
 }
 
 struct SizeCase {
-  size_t size;
+  uint64_t size;
   std::string result;
 };
 
 TEST_F(InjectTest, AcceptsOnlyFilesOf100To204800Bytes) {
+  const uint64_t k4GiB = uint64_t{1} << 32;
   const SizeCase cases[] = {
       {0, "Strange filesize 0 of \\windows\\ZUZIdarudaZozo.ee"},
       {99, "Strange filesize 99 of \\windows\\ZUZIdarudaZozo.ee"},
       {100, ""},
       {204800, ""},
       {204801, "Strange filesize 204801 of \\windows\\ZUZIdarudaZozo.ee"},
+      // Past 4 GiB, where the low part alone would pass (sparse files).
+      {k4GiB + 40960, "Strange filesize 4295008256 of \\windows\\ZUZIdarudaZozo.ee"},
+      {k4GiB + 100, "Strange filesize 4294967396 of \\windows\\ZUZIdarudaZozo.ee"},
+      {k4GiB, "Strange filesize 4294967296 of \\windows\\ZUZIdarudaZozo.ee"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.size);
     std::filesystem::remove(Path("dev/COM7/ephemeris"));
-    WriteHostFile(kTargetFile, std::string(c.size, 'x'));
+    WriteHostFile(kTargetFile, "");
+    std::filesystem::resize_file(Path(kTargetFile), c.size);
     EXPECT_EQ(Inject(), c.result);
     EXPECT_EQ(Exists("dev/COM7/ephemeris"), c.result.empty());
     ExpectHandlesClosed();
