@@ -223,6 +223,9 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
        true},
       {"stall", Url("http", "/files/ee.bin?stall=70000"), "", "Error 12002 InternetReadFile", false,
        true},
+      {"conflicting lengths", Url("http", "/files/ee.bin?announce=150001&announce=150000"), "",
+       "Error 12152 InternetOpenUrl, The server sent conflicting Content-Length headers", false,
+       false},
       {"short of the announced length", Url("http", "/files/ee.bin?chunked=1&announce=200000"), "",
        "Incomplete download: 150001 of 200000 bytes", false, true},
       // The platform's own failures.
