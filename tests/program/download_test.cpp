@@ -214,6 +214,10 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
        false},
       {"no reason", Url("http", "/files/ee.bin?status=500&reason="), "", "HTTP status 500", false,
        false},
+      // The server's words stay inside the box's one line.
+      {"control characters",
+       Url("http", "/files/ee.bin?status=500&reason=Bad%0Dbox:%20x%09y%5Cz%1B"), "",
+       R"(HTTP status 500 Bad\rbox: x\ty\\z\x1b)", false, false},
       // The connection breaks: the transfer is a failure.
       {"cut", Url("http", "/files/ee.bin?cut=70000"), "", "Error 12030 InternetReadFile", false,
        true},
@@ -231,14 +235,14 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
       // The platform's own failures.
       {"internet open", Url("http", "/files/ee.bin"), "InternetOpenW=8", "Error 8 InternetOpen",
        false, false},
-      {"create", Url("http", "/files/ee.bin"), "CreateFileW=5", "Error 5 CreateFile \\windows\\tmp",
-       false, false},
+      {"create", Url("http", "/files/ee.bin"), "CreateFileW=5",
+       R"(Error 5 CreateFile \\windows\\tmp)", false, false},
       {"one write", Url("http", "/files/ee.bin"), "WriteFile#3=112",
-       "Error 112 WriteFile \\windows\\tmp", false, true},
+       R"(Error 112 WriteFile \\windows\\tmp)", false, true},
       {"last write names the code", Url("http", "/files/ee.bin"), "WriteFile#3=112,WriteFile#9=29",
-       "Error 29 WriteFile \\windows\\tmp", false, true},
+       R"(Error 29 WriteFile \\windows\\tmp)", false, true},
       {"move", Url("http", "/files/ee.bin"), "MoveFileExW=5",
-       "Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee", false, true},
+       R"(Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee)", false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -154,7 +154,7 @@ TEST_F(UpdateTest, EachFailureIsToldInExactlyOneBox) {
       {"driver refuses", "/bytes/300", "31",
        "box: Skylode | Failed to copy to COM7:, error 31 | OK", false},
       {"file too small", "/bytes/50", "",
-       "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+       R"(box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
