@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/handles.h"
+#include "core/leftovers.h"
 #include "core/wide.h"
 #include "display/choice.h"
 #include "kernel/process.h"
@@ -19,6 +20,9 @@ int main(int argc, char** argv) {
     bool quote = arg.empty() || arg.find(u' ') != std::u16string::npos;
     arguments += quote ? u"\"" + arg + u"\"" : arg;
   }
+  // What killed programs left in the device folder goes before this one
+  // makes anything of its own there.
+  emu::RemoveLeftovers();
   emu::SetCommandLine(arguments);
   emu::SetDisplayFactory(emu::MakeDisplay);
   signal(SIGPIPE, SIG_IGN);  // a closed script reader must not kill the program mid-update
