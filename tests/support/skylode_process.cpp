@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace {
 
-// The environment for Skylode: the test's own, with SKYLODE_DEVICE, the
+// The environment for the program: the test's own, with SKYLODE_DEVICE, the
 // script display and the options' variables.
 std::vector<std::string> Environment(const std::string& device, const ProgramOptions& options) {
   std::map<std::string, std::string> vars;
@@ -35,10 +35,11 @@ std::vector<std::string> Environment(const std::string& device, const ProgramOpt
 
 // Spawned rather than forked, and with close-on-exec pipes, so tests may
 // start several at once from several threads.
-int Start(const std::string& device, const ProgramOptions& options, int* in, int* out, int* err) {
+int Start(const std::string& device, const ProgramOptions& options, int* in, int* out, int* err,
+          const char* exe = SKYLODE_EXE, const std::string& working_dir = "") {
   int pin[2], pout[2], perr[2];
   if (pipe2(pin, O_CLOEXEC) || pipe2(pout, O_CLOEXEC) || pipe2(perr, O_CLOEXEC)) return -1;
-  std::vector<std::string> args{SKYLODE_EXE};
+  std::vector<std::string> args{exe};
   args.insert(args.end(), options.args.begin(), options.args.end());
   std::vector<std::string> env = Environment(device, options);
   std::vector<char*> argv, envp;
@@ -51,8 +52,9 @@ int Start(const std::string& device, const ProgramOptions& options, int* in, int
   posix_spawn_file_actions_adddup2(&actions, pin[0], 0);
   posix_spawn_file_actions_adddup2(&actions, pout[1], 1);
   posix_spawn_file_actions_adddup2(&actions, perr[1], 2);
+  if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
   pid_t pid = -1;
-  if (posix_spawn(&pid, SKYLODE_EXE, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  if (posix_spawn(&pid, exe, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(pin[0]);
   close(pout[1]);
@@ -104,13 +106,11 @@ void Drain(int out, int err, std::string* out_text, std::string* err_text) {
   }
 }
 
-}  // namespace
-
-ProgramRun RunSkylode(const std::string& device, const std::string& input,
-                      const ProgramOptions& options) {
+ProgramRun Run(const char* exe, const std::string& working_dir, const std::string& device,
+               const std::string& input, const ProgramOptions& options) {
   int in, out, err;
   ProgramRun run;
-  int pid = Start(device, options, &in, &out, &err);
+  int pid = Start(device, options, &in, &out, &err, exe, working_dir);
   if (pid < 0) return run;
   signal(SIGPIPE, SIG_IGN);
   ssize_t written = write(in, input.data(), input.size());
@@ -119,6 +119,23 @@ ProgramRun RunSkylode(const std::string& device, const std::string& input,
   Drain(out, err, &run.out, &run.err);
   run.exit_code = Wait(pid, options.timeout_seconds);
   return run;
+}
+
+}  // namespace
+
+ProgramRun RunSkylode(const std::string& device, const std::string& input,
+                      const ProgramOptions& options) {
+  return Run(SKYLODE_EXE, "", device, input, options);
+}
+
+ProgramRun RunSkylodeIn(const std::string& working_dir, const std::string& device,
+                        const std::string& input, const ProgramOptions& options) {
+  return Run(SKYLODE_EXE, working_dir, device, input, options);
+}
+
+ProgramRun RunDeviceTool(const std::string& working_dir, const std::string& device,
+                         const ProgramOptions& options) {
+  return Run(SKYLODE_DEVICE_TOOL, working_dir, device, "", options);
 }
 
 RunningSkylode::RunningSkylode(const std::string& device, const ProgramOptions& options) {
