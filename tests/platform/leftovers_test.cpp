@@ -82,6 +82,7 @@ TEST_F(LeftoversTest, TheNextStartRemovesWhatEndedProcessesLeft) {
       {"run/mutex-x-1", kBeforeThisTest, false},
       {"run/x" + dead + ".win", 0, false},
       {"other." + dead + ".tmp", 0, false},
+      {"registry.reg.x." + dead + ".tmp", 0, false},
   };
   for (const auto& c : cases) Make(c.file, c.age);
   // A FIFO that its process still reads stays with its list, whatever the

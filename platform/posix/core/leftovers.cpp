@@ -114,16 +114,17 @@ void Sweep(const std::string& dir, PidOf pid_of, Keep keep) {
 
 void RemoveLeftovers() {
   const std::string device = DeviceDir();
-  auto no_exception = [](pid_t) { return false; };
+  auto keep_none = [](pid_t) { return false; };
   Sweep(
       device,
       [](const std::string& name) {
-        return name.rfind("registry.reg.", 0) == 0 ? TemporaryPid(name) : 0;
+        pid_t pid = TemporaryPid(name);
+        return name == "registry.reg." + std::to_string(pid) + ".tmp" ? pid : 0;
       },
-      no_exception);
+      keep_none);
   std::error_code ec;
   for (const auto& port : fs::directory_iterator(device + "/dev", ec))
-    if (port.is_directory(ec)) Sweep(port.path().string(), TemporaryPid, no_exception);
+    if (port.is_directory(ec)) Sweep(port.path().string(), TemporaryPid, keep_none);
   const std::string run = device + "/run";
   Sweep(run, WindowFilePid,
         [&](pid_t pid) { return FifoRead(run + "/" + std::to_string(pid) + ".fifo"); });
