@@ -65,9 +65,8 @@ wine_session_start() {
 # wine_server_start ARGS...: the loopback server; sets WINE_PORTS to its
 # first line ("http=P https=P ... ca=PATH").
 wine_server_start() {
-  local script="$root/tests/support/loopback_server.py"
-  [ -e "$script" ] || script="$root/tests/server/loopback_server.py"
-  exec 4< <(exec python3 "$script" --quiet --max-seconds 900 "$@" </dev/null)
+  exec 4< <(exec python3 "$root/tests/support/loopback_server.py" --quiet --max-seconds 900 "$@" \
+    </dev/null)
   wine_server_pid=$!
   read -r -t 60 WINE_PORTS <&4 || { echo "the loopback server did not start" >&2; return 1; }
 }

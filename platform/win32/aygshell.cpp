@@ -36,11 +36,6 @@ void GiveCaptionAnOk(HWND dialog) {
   SetPropW(dialog, kDialogProcProperty, reinterpret_cast<HANDLE>(previous));
 }
 
-// The input panel's preference control: it has no look of its own.
-LRESULT CALLBACK InputPanelPreferenceProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
 }  // namespace
 
 extern "C" BOOL WINAPI SHInitExtraControls(void) {
@@ -48,8 +43,9 @@ extern "C" BOOL WINAPI SHInitExtraControls(void) {
   // them on request.
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
+  // The input panel's preference control has no look of its own.
   WNDCLASSW cls = {};
-  cls.lpfnWndProc = InputPanelPreferenceProc;
+  cls.lpfnWndProc = DefWindowProcW;
   cls.hInstance = GetModuleHandleW(nullptr);
   cls.lpszClassName = L"SIPPREF";
   return RegisterClassW(&cls) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
