@@ -19,9 +19,13 @@ for arg in "$@"; do
 done
 
 "$root/scripts/install-deps.sh" --wine
-cmake -S "$root/platform/win32" -B "$root/build/win32" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" >/dev/null
-cmake --build "$root/build/win32" -j2
+# Quiet unless the build fails.
+if ! log=$(cmake -S "$root/platform/win32" -B "$root/build/win32" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" 2>&1 &&
+  cmake --build "$root/build/win32" -j2 2>&1); then
+  echo "$log"
+  exit 1
+fi
 $build_only && exit 0
 
 . "$root/scripts/wine-session.sh"
