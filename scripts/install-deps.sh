@@ -4,8 +4,14 @@ set -euo pipefail
 packages=(cmake g++ make ninja-build libgtest-dev libgmock-dev python3 openssl
           libcurl4-openssl-dev curl util-linux clang-format libncurses-dev tmux)
 # --win32: also the mingw-w64 compiler that checks the program code against
-# the real Win32 headers.
-[ "${1:-}" = --win32 ] && packages+=(g++-mingw-w64-x86-64-posix)
+# the real Win32 headers; --clang: also clang, CI's second compiler.
+for option in "$@"; do
+  case $option in
+    --win32) packages+=(g++-mingw-w64-x86-64-posix) ;;
+    --clang) packages+=(clang) ;;
+    *) echo "unknown option: $option" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

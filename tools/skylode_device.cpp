@@ -1,9 +1,4 @@
-// The emulated handheld's own tool:
-//   skylode-device init                 makes the device folder as a new handheld
-//                                       (if missing) and prints it
-//   skylode-device launch <shortcut>    starts a shortcut's target, as the
-//                                       handheld's Start menu does
-// The device folder comes from SKYLODE_DEVICE, as for the program.
+// The emulated handheld's own tool; its usage is below (skylode-device --help).
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,9 +13,36 @@
 
 namespace {
 
+const char kUsage[] =
+    "usage: skylode-device init\n"
+    "       skylode-device launch <shortcut>\n"
+    "       skylode-device --help\n"
+    "\n"
+    "The emulated handheld's own tool. The handheld is the folder named by\n"
+    "SKYLODE_DEVICE (default $XDG_DATA_HOME/skylode/device, or\n"
+    "~/.local/share/skylode/device), as for Skylode.\n"
+    "\n"
+    "  init               makes a missing or empty folder a new handheld (an existing\n"
+    "                     handheld stays as it is) and prints the folder\n"
+    "  launch <shortcut>  starts a shortcut's target, as the handheld's Start menu\n"
+    "                     does; the shortcut is a handheld path, e.g.\n"
+    "                     '\\Windows\\Start Menu\\Programs\\Skylode auto.lnk'\n"
+    "\n"
+    "Exit status: 0 done; 1 the handheld or the shortcut cannot be used (standard\n"
+    "error says why); 2 wrong usage. A launched program ends with its own status\n"
+    "(127: it could not be started).\n";
+
 int Usage() {
-  fprintf(stderr, "usage: skylode-device init | launch <shortcut path on the handheld>\n");
+  fputs(kUsage, stderr);
   return 2;
+}
+
+// Takes the handheld into use; false (with the reason told) when it cannot be.
+bool Open(emu::DeviceUse use) {
+  std::string problem = emu::OpenDevice(use);
+  if (problem.empty()) return true;
+  fprintf(stderr, "skylode-device: %s\n", problem.c_str());
+  return false;
 }
 
 // Splits the target text into the program's handheld path and its arguments.
@@ -82,10 +104,15 @@ int Launch(const char* shortcut) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string cmd = argv[1];
-  if (cmd == "init" && argc == 2) {
-    printf("%s\n", emu::DeviceDir().c_str());  // made as a new handheld when missing
+  if (cmd == "--help" && argc == 2) {
+    fputs(kUsage, stdout);
     return 0;
   }
-  if (cmd == "launch" && argc == 3) return Launch(argv[2]);
+  if (cmd == "init" && argc == 2) {
+    if (!Open(emu::DeviceUse::Init)) return 1;
+    printf("%s\n", emu::DeviceDir().c_str());
+    return 0;
+  }
+  if (cmd == "launch" && argc == 3) return Open(emu::DeviceUse::Existing) ? Launch(argv[2]) : 1;
   return Usage();
 }

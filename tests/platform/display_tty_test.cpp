@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -83,7 +84,9 @@ class Pane {
                                  "-c",          "ulimit -c 0; \"$@\"; echo $? > '" + status_ + "'",
                                  "sh",          "env"};
     cmd.insert(cmd.end(), env.begin(), env.end());
-    cmd.push_back("TERM=xterm-256color");
+    bool term =
+        std::any_of(env.begin(), env.end(), [](auto& e) { return e.rfind("TERM=", 0) == 0; });
+    if (!term) cmd.push_back("TERM=xterm-256color");
     cmd.push_back(SKYLODE_EXE);
     cmd.insert(cmd.end(), args.begin(), args.end());
     Tmux(cmd);
@@ -176,8 +179,8 @@ const std::vector<std::string> kStartRows = {
 };
 
 // Cells of the screen's parts in a 40-column terminal.
-const int kCaptionOkCol = 36, kUpdateRow = 2, kUpdateCol = 10, kFieldRow = 5, kFieldCol = 10,
-          kArrowCol = 35, kListTop = 6;
+const int kCaptionOkCol = 36, kUpdateRow = 2, kUpdateCol = 10, kFieldRow = 5, kArrowCol = 35,
+          kListTop = 6;
 
 class TtyDisplayTest : public DeviceTest {
  protected:
@@ -341,6 +344,43 @@ const std::string kCrashOutcome = "exit 1";
 #else
 const std::string kCrashOutcome = "signal " + std::to_string(SIGSEGV);
 #endif
+
+TEST_F(TtyDisplayTest, KeysTypedWhileTheProgramIsBusyAreKeptInOrder) {
+  ASSERT_TRUE(Server().ok());
+  auto pane = Start({"SKYLODE_HTTP_TIMEOUT_MS=1500"});
+  pane->Keys({"Tab"});
+  pane->Type(Server().Url("http", "/bytes/20000?stall=10000"));
+  pane->Tap(kUpdateRow, kUpdateCol);
+  ASSERT_TRUE(pane->WaitForText("\\:/")) << pane->Text();
+  // While the download waits: OK for the box that will tell its failure,
+  // then a new address. The first key after Tab replaces the old one.
+  pane->Keys({"Enter", "Tab"});
+  pane->Type("abc");
+  EXPECT_TRUE(pane->WaitForRow(kFieldRow, " >[abc" + std::string(27, ' ') + "][v]", 10000))
+      << pane->Text();
+  EXPECT_EQ(pane->Text().find("| Skylode "), std::string::npos) << pane->Text();
+}
+
+TEST_F(TtyDisplayTest, WithoutAUsableTerminalTheScriptDisplayIsUsed) {
+  const std::string fallback = "the terminal display cannot be used (";
+  // Piped: a newline is no key, and Update is not pressed.
+  ProgramRun run = RunSkylode(dir_, "\n", ProgramOptions{{}, {{"SKYLODE_DISPLAY", "tty"}}, 30});
+  EXPECT_EQ(run.err, fallback +
+                         "standard input or output is not a terminal); using the script "
+                         "display\n");
+  EXPECT_EQ(run.out, "closed\n");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(Remembered(), "");
+
+  // A terminal that cannot place the cursor.
+  auto pane = std::make_unique<Pane>(
+      root_, std::vector<std::string>{"SKYLODE_DISPLAY=tty", "SKYLODE_DEVICE=" + dir_, "TERM=dumb"},
+      std::vector<std::string>{}, 200);
+  EXPECT_TRUE(pane->WaitForText(fallback + "the terminal TERM=dumb cannot place the cursor)"))
+      << pane->Text();
+  pane->Type("dump\n");
+  EXPECT_TRUE(pane->WaitForText("caption: Skylode")) << pane->Text();
+}
 
 TEST_F(TtyDisplayTest, EveryWayOutGivesTheTerminalBack) {
   struct Case {

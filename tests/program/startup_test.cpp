@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
+
 #include "support/device_fixture.h"
 #include "support/handheld_builders.h"
 #include "support/skylode_process.h"
@@ -172,11 +175,35 @@ TEST_F(StartupTest, TheCaptionsOkEndsTheProgram) {
   EXPECT_EQ(run.exit_code, 0);
 }
 
-TEST_F(StartupTest, UnknownCommandsAreRefused) {
-  ProgramRun run = RunSkylode(dir_, "click 1005\nselect 9\nyes\nfly\nselect 2\ndump\n");
+TEST_F(StartupTest, CommandsThatCannotBeDoneSayWhy) {
+  ProgramRun run = RunSkylode(
+      dir_, "click 1005\nclick 1009\nclick x\nselect 9\nyes\nok 1\nfly\n\nselect 2\ndump\n");
   EXPECT_EQ(LinesStarting(run.out, "error:"),
-            "error: click 1005\nerror: select 9\nerror: yes\nerror: fly\n");
+            "error: click 1005: control 1005 is hidden\n"
+            "error: click 1009: the dialog has no control 1009\n"
+            "error: click x: give a control id, e.g. click 1000\n"
+            "error: select 9: the list has 5 entries\n"
+            "error: yes: no message box is open\n"
+            "error: ok 1: ok takes nothing after it\n"
+            "error: fly: unknown command; help lists the commands\n");
   EXPECT_EQ(LinesStarting(run.out, "selected:"), "selected: 2\n");
+
+  // With a box open, the dialog waits for its answer.
+  WriteHostFile("offline", "");
+  run = RunSkylode(dir_, "click 1000\nselect 1\nok\nno\ndump\n");
+  EXPECT_EQ(LinesStarting(run.out, "error:"),
+            "error: select 1: a message box is open; answer it first\n"
+            "error: ok: the box has no OK button\n");
+  EXPECT_EQ(LinesStarting(run.out, "answer:"), "answer: no\n");
+}
+
+TEST_F(StartupTest, HelpListsEveryCommand) {
+  ProgramRun run = RunSkylode(dir_, "help\n");
+  std::string help = LinesStarting(run.out, "help:");
+  for (const char* command :
+       {"click <id>", "type <text>", "select <n>", "ok ", "cancel ", "yes, no", "dump ", "help "})
+    EXPECT_NE(help.find("help: " + std::string(command)), std::string::npos) << command << help;
+  EXPECT_EQ(LinesStarting(run.out, "error:"), "");
 }
 
 TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {
@@ -185,10 +212,110 @@ TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {
   ASSERT_TRUE(first.WaitForLine("end"));
   ProgramRun second = RunSkylode(dir_, "dump\n");
   EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err,
+            "Skylode is already running on this handheld; it was brought to the front.\n");
   EXPECT_EQ(second.exit_code, 0);
   EXPECT_TRUE(first.WaitForLine("foreground"));
   ProgramRun rest = first.Finish();
   EXPECT_NE(rest.out.find("foreground\nclosed\n"), std::string::npos) << rest.out;
+}
+
+// The host's side of a start: the handheld Skylode is given, and the options
+// the Linux entry answers itself.
+class HostStartTest : public DeviceTest {
+ protected:
+  // Skylode on the folder `rel` of the test's temporary folder.
+  ProgramRun StartOn(const std::string& rel, const ProgramOptions& options = {}) {
+    return RunSkylodeIn(root_, root_ + "/" + rel, "dump\n", options);
+  }
+  std::string Listing(const std::string& rel) {
+    std::string names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root_ + "/" + rel))
+      names += e.path().filename().string() + " ";
+    return names;
+  }
+};
+
+TEST_F(HostStartTest, AFolderThatIsNoHandheldIsRefused) {
+  std::filesystem::create_directories(root_ + "/empty");
+  std::filesystem::create_directories(root_ + "/no-fs");
+  std::ofstream(root_ + "/no-fs/registry.reg") << "Windows Registry Editor Version 5.00\n";
+  std::filesystem::create_directories(root_ + "/photos/2009");
+  std::ofstream(root_ + "/a-file") << "x";
+  const struct {
+    const char* folder;
+    std::string missing;  // what standard error names
+  } cases[] = {
+      {"empty", "(no registry.reg and no fs/ folder)"},
+      {"no-fs", "(no fs/ folder)"},
+      {"photos", "(no registry.reg and no fs/ folder)"},
+      {"a-file", "is not a folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    std::string before = Listing(".");
+    ProgramRun run = StartOn(c.folder);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.find("Skylode: " + root_ + "/" + c.folder), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.missing), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("skylode-device init makes one"), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(Listing("."), before) << "nothing made";
+  }
+
+  // A missing folder is still made as a new handheld.
+  ProgramRun run = StartOn("new/device");
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.out.find("caption: Skylode\n"), std::string::npos) << run.out;
+  EXPECT_TRUE(std::filesystem::is_regular_file(root_ + "/new/device/registry.reg"));
+}
+
+TEST_F(HostStartTest, WithoutAPlaceForTheHandheldNothingIsMadeHere) {
+  for (const char* xdg : {"", "relative/data"}) {
+    SCOPED_TRACE(xdg);
+    ProgramRun run =
+        StartOn("", {{}, {{"SKYLODE_DEVICE", ""}, {"HOME", ""}, {"XDG_DATA_HOME", xdg}}, 30});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err,
+              "Skylode: no place for the handheld: neither HOME nor XDG_DATA_HOME is an absolute "
+              "path; set SKYLODE_DEVICE to the handheld's folder\n");
+    EXPECT_FALSE(std::filesystem::exists(root_ + "/.local"));
+    EXPECT_FALSE(std::filesystem::exists(root_ + "/relative"));
+  }
+}
+
+// The version record's ProductVersion, as res/Skylode.rc has it.
+std::string RecordedVersion() {
+  std::ifstream rc(SKYLODE_SOURCE_DIR "/res/Skylode.rc");
+  std::string line, key = "VALUE \"ProductVersion\", \"";
+  while (std::getline(rc, line))
+    if (auto at = line.find(key); at != std::string::npos)
+      return line.substr(at + key.size(), line.rfind('"') - at - key.size());
+  return "";
+}
+
+TEST_F(HostStartTest, HelpAndVersionAreAnsweredBeforeTheHandheldStarts) {
+  std::string trace = root_ + "/trace";
+  ProgramOptions options{{"--help"}, {{"SKYLODE_TRACE", trace}}, 30};
+  ProgramRun help = StartOn("none", options);
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.find("Usage: Skylode [/u]\n"), 0u) << help.out;
+  for (const char* told : {"  /u ", "SKYLODE_DEVICE ", "SKYLODE_DISPLAY ", "SKYLODE_TRACE=",
+                           "SKYLODE_FAULTS=", "SKYLODE_HTTP_TIMEOUT_MS ", "Exit status:\n  0 ",
+                           "\n  1 ", "More in " SKYLODE_SOURCE_DIR "/README.md\n"})
+    EXPECT_NE(help.out.find(told), std::string::npos) << told;
+
+  options.args = {"/u", "--version"};
+  ProgramRun version = StartOn("none", options);
+  ASSERT_NE(RecordedVersion(), "");
+  EXPECT_EQ(version.out, "Skylode " + RecordedVersion() + "\n");
+  EXPECT_EQ(version.exit_code, 0);
+
+  // Neither started the handheld: no handheld made, no OS call made.
+  EXPECT_FALSE(std::filesystem::exists(root_ + "/none"));
+  EXPECT_FALSE(std::filesystem::exists(trace));
 }
 
 }  // namespace

@@ -11,18 +11,21 @@
 
 namespace {
 
-void ExecSkylode(const std::string& device, const ProgramOptions& options) {
+void Exec(const char* exe, const std::string& device, const ProgramOptions& options,
+          const std::string& working_dir) {
   setenv("SKYLODE_DEVICE", device.c_str(), 1);
   setenv("SKYLODE_DISPLAY", "script", 1);
   for (const auto& [k, v] : options.env) setenv(k.c_str(), v.c_str(), 1);
-  std::vector<char*> argv{const_cast<char*>(SKYLODE_EXE)};
+  if (!working_dir.empty() && chdir(working_dir.c_str()) != 0) _exit(126);
+  std::vector<char*> argv{const_cast<char*>(exe)};
   for (const auto& a : options.args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  execv(SKYLODE_EXE, argv.data());
+  execv(exe, argv.data());
   _exit(127);
 }
 
-int Start(const std::string& device, const ProgramOptions& options, int* in, int* out, int* err) {
+int Start(const std::string& device, const ProgramOptions& options, int* in, int* out, int* err,
+          const char* exe = SKYLODE_EXE, const std::string& working_dir = "") {
   int pin[2], pout[2], perr[2];
   if (pipe(pin) || pipe(pout) || pipe(perr)) return -1;
   pid_t pid = fork();
@@ -31,7 +34,7 @@ int Start(const std::string& device, const ProgramOptions& options, int* in, int
     dup2(pout[1], 1);
     dup2(perr[1], 2);
     for (int fd : {pin[0], pin[1], pout[0], pout[1], perr[0], perr[1]}) close(fd);
-    ExecSkylode(device, options);
+    Exec(exe, device, options, working_dir);
   }
   close(pin[0]);
   close(pout[1]);
@@ -77,13 +80,11 @@ void Drain(int out, int err, std::string* out_text, std::string* err_text) {
   }
 }
 
-}  // namespace
-
-ProgramRun RunSkylode(const std::string& device, const std::string& input,
-                      const ProgramOptions& options) {
+ProgramRun Run(const char* exe, const std::string& working_dir, const std::string& device,
+               const std::string& input, const ProgramOptions& options) {
   int in, out, err;
   ProgramRun run;
-  int pid = Start(device, options, &in, &out, &err);
+  int pid = Start(device, options, &in, &out, &err, exe, working_dir);
   if (pid < 0) return run;
   signal(SIGPIPE, SIG_IGN);
   ssize_t written = write(in, input.data(), input.size());
@@ -92,6 +93,23 @@ ProgramRun RunSkylode(const std::string& device, const std::string& input,
   Drain(out, err, &run.out, &run.err);
   run.exit_code = Wait(pid, options.timeout_seconds);
   return run;
+}
+
+}  // namespace
+
+ProgramRun RunSkylode(const std::string& device, const std::string& input,
+                      const ProgramOptions& options) {
+  return Run(SKYLODE_EXE, "", device, input, options);
+}
+
+ProgramRun RunSkylodeIn(const std::string& working_dir, const std::string& device,
+                        const std::string& input, const ProgramOptions& options) {
+  return Run(SKYLODE_EXE, working_dir, device, input, options);
+}
+
+ProgramRun RunDeviceTool(const std::string& working_dir, const std::string& device,
+                         const ProgramOptions& options) {
+  return Run(SKYLODE_DEVICE_TOOL, working_dir, device, "", options);
 }
 
 RunningSkylode::RunningSkylode(const std::string& device, const ProgramOptions& options) {

@@ -1,4 +1,5 @@
-// Runs the real Skylode binary on a device folder with the script display.
+// Runs the real Skylode binary (or the device tool) on a device folder, Skylode
+// with the script display.
 #pragma once
 
 #include <map>
@@ -20,6 +21,15 @@ struct ProgramOptions {
 // Starts Skylode with SKYLODE_DEVICE=device, feeds it `input` and waits for it.
 ProgramRun RunSkylode(const std::string& device, const std::string& input,
                       const ProgramOptions& options = {});
+
+// The same, with the folder `working_dir` as the current folder.
+ProgramRun RunSkylodeIn(const std::string& working_dir, const std::string& device,
+                        const std::string& input, const ProgramOptions& options = {});
+
+// Runs skylode-device with options.args, SKYLODE_DEVICE=device and no input,
+// in the folder `working_dir`.
+ProgramRun RunDeviceTool(const std::string& working_dir, const std::string& device,
+                         const ProgramOptions& options);
 
 // A Skylode left running while the test does something else.
 class RunningSkylode {

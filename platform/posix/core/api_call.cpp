@@ -125,7 +125,8 @@ void ApiCall::Finish(const std::string& result) {
 
 std::string TraceText(LPCWSTR s) {
   if (!s) return "null";
-  return "\"" + ToUtf8(s) + "\"";
+  // Appended: for "\"" + std::string GCC 12 at -O3 warns of a false overlap (GCC PR 105329).
+  return std::string("\"").append(ToUtf8(s)).append("\"");
 }
 std::string TraceText(const char* s) { return s ? std::string(s) : "null"; }
 std::string TraceText(const std::string& s) { return s; }
@@ -135,8 +136,9 @@ std::string TraceText(Hex h) {
   return buf;
 }
 std::string TraceText(ResName r) {
-  if (IS_INTRESOURCE(r.name)) return "#" + std::to_string(reinterpret_cast<uintptr_t>(r.name));
-  return TraceText(r.name);
+  if (!IS_INTRESOURCE(r.name)) return TraceText(r.name);
+  // Appended, as above.
+  return std::string("#").append(std::to_string(reinterpret_cast<uintptr_t>(r.name)));
 }
 std::string TraceText(const void* p) {
   if (!p) return "null";

@@ -46,7 +46,7 @@ void TraceLine(const std::string& line);
 class ApiCall {
  public:
   template <class... A>
-  explicit ApiCall(const char* name, const A&... args) : name_(name) {
+  explicit ApiCall(const char* name, const A&... args) {
     fault_ = CheckFault(name);
     if (TraceEnabled()) {
       line_ = name;
@@ -89,7 +89,6 @@ class ApiCall {
   static std::optional<DWORD> CheckFault(const char* name);
   void Finish(const std::string& result);
 
-  const char* name_;
   std::optional<DWORD> fault_;
   std::string line_;
   bool finished_ = false;

@@ -1,6 +1,7 @@
 // Which display the window system uses: SKYLODE_DISPLAY=script or tty;
 // without it, the terminal display when standard input and output are
-// terminals, else the line protocol.
+// terminals, else the line protocol. The terminal display falls back to the
+// line protocol, with a word on standard error, where it cannot work.
 #include "display/choice.h"
 
 #include <unistd.h>
@@ -21,10 +22,16 @@ std::unique_ptr<Display> MakeDisplay() {
     fprintf(stderr, "SKYLODE_DISPLAY=%s is unknown; use script or tty\n", env);
     kind = "";
   }
-  if (kind.empty()) kind = isatty(0) && isatty(1) ? "tty" : "script";
+  bool terminal = isatty(0) && isatty(1);
+  if (kind.empty()) kind = terminal ? "tty" : "script";
   if (kind == "tty") {
-    if (auto tty = MakeTerminalDisplay()) return tty;
-    fprintf(stderr, "the terminal cannot be used; using the script display\n");
+    // Anything else on standard input would be read as keys: a piped
+    // newline would press Update.
+    std::string why = "standard input or output is not a terminal";
+    if (terminal)
+      if (auto tty = MakeTerminalDisplay(&why)) return tty;
+    fprintf(stderr, "the terminal display cannot be used (%s); using the script display\n",
+            why.c_str());
   }
   return MakeScriptDisplay();
 }

@@ -1,16 +1,25 @@
 // The emulated handheld starts a program: the command line holds only its
-// arguments, as the handheld passes them.
+// arguments, as the handheld passes them. Before that, the host's part: the
+// options it answers itself, and a handheld to start on.
 #include <signal.h>
 
+#include <cstdio>
 #include <string>
 
+#include "core/device.h"
 #include "core/wide.h"
 #include "display/choice.h"
+#include "entry/host_options.h"
 #include "kernel/process.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int show);
 
 int main(int argc, char** argv) {
+  if (int status; emu::AnswerHostOption(argc, argv, &status)) return status;
+  if (std::string problem = emu::OpenDevice(emu::DeviceUse::Start); !problem.empty()) {
+    fprintf(stderr, "%s: %s\n", emu::ProgramName().c_str(), problem.c_str());
+    return 1;
+  }
   std::u16string arguments;
   for (int i = 1; i < argc; ++i) {
     std::u16string arg = emu::FromUtf8(argv[i]);

@@ -114,6 +114,19 @@ BOOL Fill(emu::ApiCall& call, HANDLE snapshot, LPPROCESSENTRY32 entry, bool firs
 
 void SetCommandLine(const std::u16string& arguments) { g_command_line = arguments; }
 
+std::string ProgramName() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? "the program" : exe.stem().string();
+}
+
+bool RunsThisProgram(unsigned long pid) {
+  std::error_code ec, other_ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  auto other = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", other_ec);
+  return !ec && !other_ec && self == other;
+}
+
 }  // namespace emu
 
 LPWSTR WINAPI GetCommandLineW(void) {

@@ -15,6 +15,7 @@
 #include "user/display.h"
 #include "core/device.h"
 #include "core/wide.h"
+#include "kernel/process.h"
 
 namespace fs = std::filesystem;
 
@@ -140,6 +141,11 @@ bool RequestForeground(const Window& foreign) {
   uint64_t remote = foreign.remote;
   bool ok = write(fd, &remote, sizeof remote) == static_cast<ssize_t>(sizeof remote);
   close(fd);
+  // On the handheld the person sees the running copy come to the front; at
+  // the host, a second start would otherwise end without a word.
+  if (ok && RunsThisProgram(foreign.pid))
+    fprintf(stderr, "%s is already running on this handheld; it was brought to the front.\n",
+            ProgramName().c_str());
   return ok;
 }
 

@@ -152,7 +152,7 @@ ResourceScript ParseResourceScript(const std::string& script, const std::string&
   std::string line;
   DialogTemplate* dialog = nullptr;
   bool in_controls = false;
-  int depth = 0;  // BEGIN/END nesting of blocks we skip (version record)
+  int depth = 0;  // BEGIN/END nesting of the version record's blocks
   while (std::getline(in, line)) {
     if (auto c = line.find("//"); c != std::string::npos && line.find('"') > c) line.resize(c);
     Tokens t(line);
@@ -162,6 +162,11 @@ ResourceScript ParseResourceScript(const std::string& script, const std::string&
       if (depth > 0) {
         if (first == "BEGIN") ++depth;
         if (first == "END") --depth;
+        if (first == "VALUE" && t.peek()[0] == '"') {  // VALUE "ProductVersion", "1.0.0.1"
+          std::string key = t.next().substr(1);
+          t.skip_comma();
+          if (t.peek()[0] == '"') out.version[key] = t.next().substr(1);
+        }
         continue;
       }
       if (dialog && in_controls) {

@@ -1,9 +1,10 @@
 // The program's resources, read from its resource script (embedded at build
-// time): dialog templates and icons.
+// time): dialog templates, icons and the version record's texts.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ struct DialogTemplate {
 struct ResourceScript {
   std::vector<DialogTemplate> dialogs;
   std::vector<int> icons;
+  std::map<std::string, std::string> version;  // the version record's texts, e.g. ProductVersion
 };
 ResourceScript ParseResourceScript(const std::string& script, const std::string& header);
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "display/script/commands.h"
 #include "user/display.h"
 #include "user/actions.h"
 #include "core/wide.h"
@@ -123,7 +124,7 @@ class ScriptDisplay : public Display {
       case LineSource::Got::Woken:
         return Wait::Woken;
       case LineSource::Got::Line:
-        if (!Execute(line)) Emit("error: " + line);
+        if (std::string why = Execute(line); !why.empty()) Emit("error: " + line + ": " + why);
         return Wait::Acted;
     }
     return Wait::Acted;
@@ -149,34 +150,18 @@ class ScriptDisplay : public Display {
 
   void Emit(const std::string& line) { out_ << line << '\n' << std::flush; }
 
-  static bool Number(const std::string& text, long* value) {
-    char* end = nullptr;
-    *value = strtol(text.c_str(), &end, 10);
-    return !text.empty() && !*end;
-  }
-
-  bool Execute(const std::string& line) {
-    std::string cmd = line.substr(0, line.find(' '));
-    std::string arg = cmd.size() < line.size() ? line.substr(cmd.size() + 1) : std::string();
-    bool bare = arg.empty();
-    long n = 0;
-    if (cmd == "dump" && bare) {
+  // "" when done, else why not.
+  std::string Execute(const std::string& line) {
+    if (line.find_first_not_of(' ') == std::string::npos) return "";  // a blank line asks nothing
+    if (line == "help") {
+      for (const std::string& command : CommandHelp()) Emit("help: " + command);
+      return "";
+    }
+    if (line == "dump") {
       Window* dlg = ActiveDialog();
-      return dlg && Dump(*dlg);
+      return dlg && Dump(*dlg) ? "" : "no dialog is open";
     }
-    Window* box = OpenBox();
-    if (box && bare) {  // the box's buttons take these while it is open
-      if (cmd == "ok") return AnswerBox(*box, IDOK);
-      if (cmd == "cancel") return PressBoxDefault(*box, true);
-      if (cmd == "yes") return AnswerBox(*box, IDYES);
-      if (cmd == "no") return AnswerBox(*box, IDNO);
-    }
-    if (cmd == "ok" && bare) return PressDialogCommand(IDOK);
-    if (cmd == "cancel" && bare) return PressDialogCommand(IDCANCEL);
-    if (cmd == "click") return Number(arg, &n) && ClickControl(static_cast<int>(n));
-    if (cmd == "type") return TypeAddress(FromUtf8(arg));
-    if (cmd == "select") return Number(arg, &n) && SelectAddress(static_cast<int>(n));
-    return false;
+    return PerformCommand(line);
   }
 
   bool Dump(Window& dlg) {

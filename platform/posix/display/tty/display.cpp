@@ -171,8 +171,8 @@ class TerminalDisplay : public Display {
 }  // namespace
 }  // namespace tty
 
-std::unique_ptr<Display> MakeTerminalDisplay() {
-  if (!tty::StartTerminal()) return nullptr;
+std::unique_ptr<Display> MakeTerminalDisplay(std::string* why) {
+  if (!tty::StartTerminal(why)) return nullptr;
   return std::make_unique<tty::TerminalDisplay>();
 }
 

@@ -3,12 +3,13 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "user/display.h"
 
 namespace emu {
 
-// Null when the terminal cannot be used.
-std::unique_ptr<Display> MakeTerminalDisplay();
+// Null, with *why set, when the terminal cannot be used.
+std::unique_ptr<Display> MakeTerminalDisplay(std::string* why);
 
 }  // namespace emu

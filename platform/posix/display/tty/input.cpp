@@ -176,7 +176,10 @@ void SyncView(View& v) {
   size_t inside = static_cast<size_t>(std::max(1, LayOutCombo(*combo).field.width - 2));
   if (c.caret < c.scroll) c.scroll = c.caret;
   if (c.caret >= c.scroll + inside) c.scroll = c.caret - inside + 1;
-  if (c.scroll > c.text.size()) c.scroll = c.text.size();
+  // No more scrolled than the text needs: a short text after a long one (the
+  // first key after Tab replaces it) is shown whole.
+  size_t most = c.text.size() + 1 > inside ? c.text.size() + 1 - inside : 0;
+  c.scroll = std::min(c.scroll, most);
 }
 
 bool PressKey(View& v, const Key& k) {

@@ -7,6 +7,7 @@
 
 #include "display/tty/terminal.h"
 #include "display/tty/curses_wide.h"
+#include <term.h>  // after curses: the terminal type's capabilities
 
 namespace emu::tty {
 namespace {
@@ -44,10 +45,28 @@ void InstallHandlers() {
   }
 }
 
+// The display puts every cell in its place: a terminal type that cannot move
+// the cursor (TERM=dumb) would show the screen as a stream of text.
+bool CanPlaceCursor(std::string* why) {
+  const char* term = getenv("TERM");
+  std::string name = std::string("TERM=") + (term && *term ? term : "(unset)");
+  int error = 0;
+  if (setupterm(nullptr, 1, &error) != OK) {
+    *why = "the terminal type " + name + " is unknown";
+    return false;
+  }
+  const char* cup = tigetstr("cup");
+  bool ok = cup && cup != reinterpret_cast<char*>(-1);
+  del_curterm(cur_term);
+  if (!ok) *why = "the terminal " + name + " cannot place the cursor";
+  return ok;
+}
+
 }  // namespace
 
-bool StartTerminal() {
+bool StartTerminal(std::string* why) {
   if (g_active) return true;
+  if (!CanPlaceCursor(why)) return false;
   // Only the character type: numbers and texts of the program stay as they are.
   setlocale(LC_CTYPE, "");
   // Ours first: the library then leaves SIGINT and SIGTERM alone (its own
@@ -55,7 +74,10 @@ bool StartTerminal() {
   static bool once = (atexit(RestoreTerminal), InstallHandlers(), true);
   (void)once;
   SCREEN* screen = newterm(nullptr, stdout, stdin);
-  if (!screen) return false;
+  if (!screen) {
+    *why = "the terminal library cannot start on this terminal";
+    return false;
+  }
   set_term(screen);
   g_active = true;
   cbreak();  // Ctrl-C still ends the program, as it does any terminal program

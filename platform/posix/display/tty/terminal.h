@@ -2,11 +2,14 @@
 // as it was on every way out (normal end, exit(), a fatal signal).
 #pragma once
 
+#include <string>
+
 namespace emu::tty {
 
-// Starts the terminal library on standard input and output; false when the
-// terminal cannot be used (an unknown terminal type, for instance).
-bool StartTerminal();
+// Starts the terminal library on standard input and output; false, with
+// *why set, when the terminal cannot be used (an unknown terminal type, or
+// one that cannot place the cursor).
+bool StartTerminal(std::string* why);
 // Idempotent; safe from the fatal-signal handlers.
 void RestoreTerminal();
 
