@@ -155,6 +155,11 @@ TEST_F(UpdateTest, EachFailureIsToldInExactlyOneBox) {
        "box: Skylode | Failed to copy to COM7:, error 31 | OK", false},
       {"file too small", "/bytes/50", "",
        "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+      // Stored (within the download's bound), yet too big for the receiver.
+      {"file too big", "/bytes/204801", "",
+       "box: Skylode | Strange filesize 204801 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+      {"file at the download's bound", "/bytes/1048576", "",
+       "box: Skylode | Strange filesize 1048576 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
