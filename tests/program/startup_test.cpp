@@ -72,6 +72,10 @@ TEST_F(StartupTest, RemembersTheAddressOfTheLastUpdate) {
        kPresets[0]},
       {"url without terminator", std::string(kClientKey) + "\"url\"=hex(1):68,00,74,00\n", "ht", 5,
        "ht"},
+      // An Update with an empty box remembered nothing to select.
+      {"url empty", std::string(kClientKey) + "\"url\"=\"\"\n", "", 0, kPresets[0]},
+      {"url a lone terminator", std::string(kClientKey) + "\"url\"=hex(1):00,00\n", "", 0,
+       kPresets[0]},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
