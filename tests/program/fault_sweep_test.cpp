@@ -175,7 +175,8 @@ TEST_F(FaultSweepTest, EveryCallOfAWholeUpdateFailedInTurn) {
     run.fault = call + "=" + std::to_string(CodeFor(call.substr(0, call.find('#'))));
     runs.push_back(run);
   }
-  for (const char* step : {"InternetOpenUrlW ", "WriteFile ", "MoveFileExW ", "DeviceIoControl "})
+  for (const char* step :
+       {"InternetOpenUrlW ", "WriteFile ", "DeleteAndRenameFile ", "DeviceIoControl "})
     ASSERT_NE(first.trace.find(std::string("\n") + step), std::string::npos) << first.trace;
 
   // Two runs at a time (CTest runs this test alone).

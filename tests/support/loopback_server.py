@@ -27,11 +27,12 @@ Query options, for any of them:
   cut=N                 announce the whole body, send N bytes, close
   reset=N               send N bytes of the body, then reset the connection
   stall=N               send N bytes of the body, then send nothing
+  trickle=MS            send the body a byte every MS milliseconds
   stall_headers=1       send nothing at all
 
 Bounded: it exits after --max-seconds, after --max-requests requests, when
-its standard input ends (with --exit-on-eof), or on SIGTERM/SIGINT. A stall
-lasts at most --stall-seconds.
+its standard input ends (with --exit-on-eof), or on SIGTERM/SIGINT. A stall,
+or a trickle, lasts at most --stall-seconds.
 """
 
 import argparse
@@ -174,6 +175,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(0.05)
         self.close_connection = True
 
+    def trickle(self, read, size, pause, chunked):
+        deadline = time.monotonic() + self.server.limits.stall_seconds
+        for offset in range(size):
+            if time.monotonic() >= deadline or self.server.limits.stop.is_set():
+                break
+            byte = read(offset, 1)
+            self.wfile.write(b"1\r\n" + byte + b"\r\n" if chunked else byte)
+            self.wfile.flush()
+            time.sleep(pause)
+        self.close_connection = True
+
     def send_head(self, status, reason, headers):
         line = f"HTTP/1.1 {status}" + (f" {reason}" if reason else "") + "\r\n"
         head = line + "".join(f"{k}: {v}\r\n" for k, v in headers) + "\r\n"
@@ -236,6 +248,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for key in ("cut", "reset", "stall"):
             if key in q:
                 limit, end_action = min(size, int(q[key])), key
+        if "trickle" in q:
+            return self.trickle(read, limit, float(q["trickle"]) / 1000, chunked)
         offset = 0
         while offset < limit:
             block = read(offset, min(BLOCK, limit - offset))
