@@ -1,5 +1,6 @@
 // The handheld shell's calls: its extra controls, the full-screen dialog
-// with the caption's OK, and its text shortcuts.
+// with the caption's OK, the input panel across activation, and its text
+// shortcuts.
 #include <aygshell.h>
 #include <commctrl.h>
 
@@ -60,6 +61,32 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
   UINT size = (info->dwFlags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN)) ? 0 : SWP_NOSIZE;
   SetWindowPos(info->hDlg, nullptr, 0, 0, kScreenWidth, kScreenHeight,
                size | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  return TRUE;
+}
+
+// The desktop has no input panel to bring back: only the state is kept.
+extern "C" BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* psai,
+                                          DWORD) {
+  if (!psai || psai->cbSize != sizeof(SHACTIVATEINFO) || !IsWindow(hwnd)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  bool active = LOWORD(wParam) != WA_INACTIVE;
+  psai->fActive = active ? 1 : 0;
+  if (!active) {
+    HWND focus = GetFocus();
+    psai->hwndLastFocus = focus && (focus == hwnd || IsChild(hwnd, focus)) ? focus : nullptr;
+    psai->fSipOnDeactivation = 0;
+  }
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO* psai) {
+  if (!psai || psai->cbSize != sizeof(SHACTIVATEINFO) || !IsWindow(hwnd)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  psai->fSipUp = 0;
   return TRUE;
 }
 
