@@ -324,6 +324,38 @@ TEST_F(CrtTimeTest, ZoneValues) {
   EXPECT_NE(_get_timezone(nullptr), 0);
 }
 
+TEST_F(CrtTimeTest, ExtremeBiasesAreSummedIn64BitsAndCannotBeShown) {
+  constexpr int64_t kMax = INT32_MAX, kMin = INT32_MIN;
+  struct Case {
+    int64_t bias, standard_bias;
+    bool dates;  // the standard bias counts only with change dates
+    long timezone;
+  };
+  // In 32 bits the first two sums would wrap to a few minutes, the next two
+  // to the other end of the range.
+  const Case cases[] = {
+      {kMax, kMax, true, (kMax + kMax) * 60}, {kMin, kMin, true, (kMin + kMin) * 60},
+      {kMax, 1, true, (kMax + 1) * 60},       {kMin, -1, true, (kMin - 1) * 60},
+      {kMax, kMax, false, kMax * 60},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bias) + " + " + std::to_string(c.standard_bias));
+    TIME_ZONE_INFORMATION zone =
+        c.dates ? Zone(static_cast<LONG>(c.bias), Rule(3, 5, 2), Rule(10, 5, 3), -60)
+                : Zone(static_cast<LONG>(c.bias));
+    zone.StandardBias = static_cast<LONG>(c.standard_bias);
+    UseZone(zone);
+    TIME_ZONE_INFORMATION read{};
+    EXPECT_NE(GetTimeZoneInformation(&read), TIME_ZONE_ID_INVALID);
+    long tz = 0;
+    EXPECT_EQ(_get_timezone(&tz), 0);
+    EXPECT_EQ(tz, c.timezone);
+    // Thousands of years off: no local time in the platform's range.
+    EXPECT_EQ(UtcToLocal({2009, 6, 15, 12, 0}), "null");
+    EXPECT_EQ(UtcToLocal({2009, 12, 15, 12, 0}), "null");
+  }
+}
+
 TEST_F(CrtTimeTest, ZoneIsReadOnceUntilReset) {
   UseZone(kEast8);
   long tz = 0;

@@ -251,6 +251,17 @@ TEST_F(WininetTest, OpenFailsWithThePlatformsCodes) {
       {Url("https", "/r?redirect=" + to_http), kSecureFlags, 0},
       {Url("http", "/r?redirect=self"), kPlainFlags, ERROR_HTTP_REDIRECT_FAILED},
       {Url("http", "/r?redirect=ftp://127.0.0.1/x"), kPlainFlags, ERROR_HTTP_REDIRECT_FAILED},
+      // Lengths that disagree, in two headers or in one, are a bad reply;
+      // the same length twice is one length.
+      {Url("http", "/bytes/10?announce=11&announce=10"), kPlainFlags,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("https", "/bytes/10?announce=10&announce=11"), kSecureFlags,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("http", "/bytes/10?announce=10,%2011"), kPlainFlags, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("http", "/bytes/10?chunked=1&announce=10&announce=11"), kPlainFlags,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("http", "/bytes/10?announce=10&announce=010"), kPlainFlags, 0},
+      {Url("http", "/bytes/10?announce=10,%2010"), kPlainFlags, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url + " flags " + std::to_string(c.flags));

@@ -262,6 +262,10 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
        false},
       {"no reason", Url("http", "/files/ee.bin?status=500&reason="), "", "HTTP status 500", false,
        false},
+      // The server's words stay inside the box's one line.
+      {"control characters",
+       Url("http", "/files/ee.bin?status=500&reason=Bad%0Dbox:%20x%09y%5Cz%1B"), "",
+       R"(HTTP status 500 Bad\rbox: x\ty\\z\x1b)", false, false},
       // The connection breaks: the transfer is a failure.
       {"cut", Url("http", "/files/ee.bin?cut=70000"), "", "Error 12030 InternetReadFile", false,
        true},
@@ -271,25 +275,27 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
        true},
       {"stall", Url("http", "/files/ee.bin?stall=70000"), "", "Error 12002 InternetReadFile", false,
        true},
+      {"conflicting lengths", Url("http", "/files/ee.bin?announce=150001&announce=150000"), "",
+       "Error 12152 InternetOpenUrl, The server sent conflicting Content-Length headers", false,
+       false},
       {"short of the announced length", Url("http", "/files/ee.bin?chunked=1&announce=200000"), "",
        "Incomplete download: 150001 of 200000 bytes", false, true},
       // The platform's own failures.
       {"internet open", Url("http", "/files/ee.bin"), "InternetOpenW=8", "Error 8 InternetOpen",
        false, false},
-      {"create", Url("http", "/files/ee.bin"), "CreateFileW=5", "Error 5 CreateFile \\windows\\tmp",
-       false, false},
+      {"create", Url("http", "/files/ee.bin"), "CreateFileW=5",
+       R"(Error 5 CreateFile \\windows\\tmp)", false, false},
       {"one write", Url("http", "/files/ee.bin"), "WriteFile#3=112",
-       "Error 112 WriteFile \\windows\\tmp", false, true},
+       R"(Error 112 WriteFile \\windows\\tmp)", false, true},
       {"last write names the code", Url("http", "/files/ee.bin"), "WriteFile#3=112,WriteFile#9=29",
-       "Error 29 WriteFile \\windows\\tmp", false, true},
+       R"(Error 29 WriteFile \\windows\\tmp)", false, true},
       {"replace", Url("http", "/files/ee.bin"), "DeleteAndRenameFile=5",
-       "Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee", false, true},
+       R"(Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee)", false, true},
       // A server cannot make the handheld store more than the bound.
       {"announced too large", Url("http", "/bytes/1048577"), "",
        "Download too large: more than 1048576 bytes", false, false},
       {"too large, unannounced", Url("http", "/bytes/1048577?chunked=1"), "",
        "Download too large: more than 1048576 bytes", false, true},
-
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

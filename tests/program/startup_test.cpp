@@ -212,6 +212,22 @@ TEST_F(StartupTest, HelpListsEveryCommand) {
   EXPECT_EQ(LinesStarting(run.out, "error:"), "");
 }
 
+TEST_F(StartupTest, ControlCharactersArePrintedEscaped) {
+  // A remembered address with line breaks and other control characters, as
+  // a registry may hold it; a typed one; a refused command.
+  std::u16string url = u"http://x/a\r\nbox: y\\z\x1b[2J\x85\u2028";
+  WriteRegistry(std::string(kClientKey) + "\"url\"=hex(1):" + HexList(url.data(), url.size() * 2) +
+                ",00,00\n");
+  ProgramRun run = RunSkylode(dir_, "dump\ntype a\tb\x01 c\ndump\nfly\x7f away\n");
+  std::string remembered = R"(http://x/a\r\nbox: y\\z\x1b[2J\x85\u2028)";
+  EXPECT_EQ(LinesStarting(run.out, "list: 5"),
+            "list: 5 " + remembered + "\n" + "list: 5 " + remembered + "\n");
+  EXPECT_EQ(LinesStarting(run.out, "field:"),
+            "field: " + remembered + "\n" + R"(field: a\tb\x01 c)" + "\n");
+  EXPECT_EQ(LinesStarting(run.out, "error:"),
+            std::string(R"(error: fly\x7f away: unknown command; help lists the commands)") + "\n");
+}
+
 TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {
   RunningSkylode first(dir_);
   first.Send("dump\n");

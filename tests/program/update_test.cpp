@@ -154,12 +154,12 @@ TEST_F(UpdateTest, EachFailureIsToldInExactlyOneBox) {
       {"driver refuses", "/bytes/300", "31",
        "box: Skylode | Failed to copy to COM7:, error 31 | OK", false},
       {"file too small", "/bytes/50", "",
-       "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+       R"(box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
       // Stored (within the download's bound), yet too big for the receiver.
       {"file too big", "/bytes/204801", "",
-       "box: Skylode | Strange filesize 204801 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+       R"(box: Skylode | Strange filesize 204801 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
       {"file at the download's bound", "/bytes/1048576", "",
-       "box: Skylode | Strange filesize 1048576 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+       R"(box: Skylode | Strange filesize 1048576 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -188,6 +188,42 @@ TEST_F(UpdateTest, ASecondPressHidesTheStatusUntilItSucceedsAgain) {
   std::string status = LinesStarting(run.out, "status:");
   std::regex shape("status: shown (Updated until .*)\nstatus: hidden\nstatus: shown \\1\n");
   EXPECT_TRUE(std::regex_match(status, shape)) << status;
+}
+
+// The handle a trace line's call returned ("... -> 0x104 err=0") or took
+// as its first argument ("CloseHandle 0x104 -> ...").
+std::string ResultOf(const std::string& line) {
+  size_t at = line.find(" -> ") + 4;
+  return line.substr(at, line.find(' ', at) - at);
+}
+std::string FirstArgument(const std::string& line) {
+  size_t at = line.find(' ') + 1;
+  return line.substr(at, line.find(' ', at) - at);
+}
+
+TEST_F(UpdateTest, WhatAFailedCloseLeavesOpenIsReleasedAtExit) {
+  // Every close of one whole update fails in turn: the program cannot help
+  // leaving that handle open, and its exit must still be clean.
+  Run(Type(Url("/bytes/3000")) + "click 1000\n");
+  std::vector<std::string> faults;
+  for (const char* close : {"CloseHandle", "InternetCloseHandle"}) {
+    size_t count = TracedCalls(Path("../trace"), close).size();
+    ASSERT_GT(count, 0u) << close << "\n" << Trace();
+    for (size_t n = 1; n <= count; ++n) faults.push_back(close + ("#" + std::to_string(n)));
+  }
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault);
+    std::filesystem::remove(Path("../trace"));
+    ProgramRun run =
+        Run(Type(Url("/bytes/3000")) + "click 1000\n", {}, {{"SKYLODE_FAULTS", fault + "=31"}});
+    EXPECT_EQ(run.err, "");
+    std::string mutex = ResultOf(TracedCalls(Path("../trace"), "CreateMutexW").at(0));
+    std::string left;
+    for (const auto& line : TracedCalls(Path("../trace"), fault.substr(0, fault.find('#'))))
+      if (line.find(" -> 0 err=31") != std::string::npos) left = FirstArgument(line);
+    EXPECT_EQ(LinesStarting(Trace(), "(exit)"),
+              "(exit) open handles: " + mutex + " " + left + "\n");
+  }
 }
 
 // Memory running out while the download's failure is told, twice in a row

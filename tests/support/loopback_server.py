@@ -22,7 +22,8 @@ Query options, for any of them:
                         connection
   chunked=1             chunked transfer encoding
   announce=N            Content-Length: N whatever the body (with chunked=1:
-                        both headers)
+                        both headers); given again, one more such header
+                        each time ("announce=5&announce=6")
   cut=N                 announce the whole body, send N bytes, close
   reset=N               send N bytes of the body, then reset the connection
   stall=N               send N bytes of the body, then send nothing
@@ -199,7 +200,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def respond(self):
         url = urllib.parse.urlsplit(self.path)
-        q = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
+        pairs = urllib.parse.parse_qsl(url.query, keep_blank_values=True)
+        q = dict(pairs)
+        announced = [v for k, v in pairs if k == "announce"]
         if q.get("stall_headers"):
             return self.stall()
 
@@ -230,8 +233,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         chunked = bool(q.get("chunked"))
         if chunked:
             headers.append(("Transfer-Encoding", "chunked"))
-        if "announce" in q:
-            headers.append(("Content-Length", q["announce"]))
+        if announced:
+            headers.extend(("Content-Length", v) for v in announced)
         elif q.get("length") == "none":
             headers.append(("Connection", "close"))
             self.close_connection = True

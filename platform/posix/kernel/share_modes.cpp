@@ -26,8 +26,9 @@ struct Table {
 };
 
 Table& table() {
-  static Table t;
-  return t;
+  // Never destroyed: a file handle may be released late in the exit.
+  static Table* t = new Table;
+  return *t;
 }
 
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
