@@ -357,9 +357,15 @@ TEST_F(RegistryTest, AChangeKeepsTheRestOfTheFileAsItWas) {
       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\n"
       "\"V\"=dword:00000002\n"
       "\n";
-  auto crlf = [](std::string s) {
-    for (size_t at = 0; (at = s.find('\n', at)) != std::string::npos; at += 2) s.insert(at, "\r");
-    return s;
+  // Built by appending: GCC 12 at -O3 warns of false overlaps in insert and
+  // in "text" + std::string.
+  auto crlf = [](const std::string& s) {
+    std::string out;
+    for (char c : s) {
+      if (c == '\n') out += '\r';
+      out += c;
+    }
+    return out;
   };
   struct Case {
     const char* name;
@@ -367,9 +373,11 @@ TEST_F(RegistryTest, AChangeKeepsTheRestOfTheFileAsItWas) {
   } cases[] = {
       {"UTF-8", [](const std::string& s) { return s; }},
       {"UTF-8 with a byte-order mark, CRLF",
-       [&](const std::string& s) { return "\xEF\xBB\xBF" + crlf(s); }},
+       [&](const std::string& s) { return std::string("\xEF\xBB\xBF").append(crlf(s)); }},
       {"UTF-16LE, CRLF",
-       [&](const std::string& s) { return "\xFF\xFE" + Utf16(emu::FromUtf8(crlf(s))); }},
+       [&](const std::string& s) {
+         return std::string("\xFF\xFE").append(Utf16(emu::FromUtf8(crlf(s))));
+       }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -52,7 +52,7 @@ bool ParseHexList(const std::string& s, std::string* out) {
     if (comma == std::string::npos) comma = s.size();
     std::string byte = Trim(s.substr(pos, comma - pos));
     pos = comma + 1;
-    DWORD v;
+    DWORD v = 0;
     if (byte.size() > 2 || !ParseHexNumber(byte, &v)) return false;
     out->push_back(static_cast<char>(v));
   }
@@ -128,7 +128,7 @@ std::string ParseData(const std::string& text, Value* v) {
     return {};
   }
   if (StartsWithNoCase(text, "dword:")) {
-    DWORD d;
+    DWORD d = 0;
     if (!ParseHexNumber(Trim(text.substr(6)), &d)) return "a dword takes 1 to 8 hex digits";
     v->type = REG_DWORD;
     v->data.clear();
@@ -192,8 +192,9 @@ Line ReadValue(const std::string& text) {
     return line;
   }
   if (std::string problem = ParseData(data, &line.value); !problem.empty()) {
-    std::string who = line.value.name.empty() && text[0] == '@' ? "the default value"
-                                                                : "value " + Quote(line.value.name);
+    std::string who = line.value.name.empty() && text[0] == '@'
+                          ? "the default value"
+                          : std::string("value ").append(Quote(line.value.name));
     return Bad(who + ": " + problem);
   }
   line.kind = Line::kValue;
