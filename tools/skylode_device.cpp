@@ -10,6 +10,7 @@
 #include "core/device.h"
 #include "kernel/paths.h"
 #include "core/wide.h"
+#include "shell/shortcut_file.h"
 
 namespace {
 
@@ -45,28 +46,6 @@ bool Open(emu::DeviceUse use) {
   return false;
 }
 
-// Splits the target text into the program's handheld path and its arguments.
-bool ParseTarget(const std::string& target, std::string* program, std::vector<std::string>* args) {
-  size_t pos = 0;
-  if (!target.empty() && target[0] == '"') {
-    size_t end = target.find('"', 1);
-    if (end == std::string::npos) return false;
-    *program = target.substr(1, end - 1);
-    pos = end + 1;
-  } else {
-    pos = target.find(' ');
-    *program = target.substr(0, pos);
-  }
-  while (pos != std::string::npos && pos < target.size()) {
-    while (pos < target.size() && target[pos] == ' ') ++pos;
-    if (pos >= target.size()) break;
-    size_t end = target.find(' ', pos);
-    args->push_back(target.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
-    pos = end;
-  }
-  return !program->empty();
-}
-
 int Launch(const char* shortcut) {
   std::u16string name = emu::FromUtf8(shortcut);
   emu::HostPath p = emu::ResolvePath(name.c_str());
@@ -76,16 +55,14 @@ int Launch(const char* shortcut) {
   }
   std::ifstream in(p.host, std::ios::binary);
   std::string content((std::istreambuf_iterator<char>(in)), {});
-  size_t hash = content.find('#');
-  std::string target = hash == std::string::npos ? "" : content.substr(hash + 1);
-  if (hash == std::string::npos ||
-      std::to_string(emu::FromUtf8(target).size()) != content.substr(0, hash)) {
+  std::string target;
+  if (!emu::ReadShortcut(content, &target)) {
     fprintf(stderr, "skylode-device: %s is no shortcut\n", shortcut);
     return 1;
   }
   std::string program;
   std::vector<std::string> args;
-  if (!ParseTarget(target, &program, &args)) {
+  if (!emu::SplitShortcutTarget(target, &program, &args)) {
     fprintf(stderr, "skylode-device: cannot read the target of %s\n", shortcut);
     return 1;
   }

@@ -1,5 +1,6 @@
 // The handheld shell's calls: its extra controls, the full-screen dialog
-// with the caption's OK, and its text shortcuts.
+// with the caption's OK, activation without an input panel, and its text
+// shortcuts.
 #include <aygshell.h>
 #include <commctrl.h>
 
@@ -60,6 +61,28 @@ extern "C" BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
   UINT size = (info->dwFlags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN)) ? 0 : SWP_NOSIZE;
   SetWindowPos(info->hDlg, nullptr, 0, 0, kScreenWidth, kScreenHeight,
                size | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  return TRUE;
+}
+
+// The desktop has no input panel: activation is only recorded, and the
+// panel is never up.
+extern "C" BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM, SHACTIVATEINFO* psai,
+                                          DWORD) {
+  if (!psai || psai->cbSize != sizeof(SHACTIVATEINFO) || !IsWindow(hwnd)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  psai->fActive = LOWORD(wParam) != WA_INACTIVE;
+  psai->fSipOnDeactivation = 0;
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM, LPARAM, SHACTIVATEINFO* psai) {
+  if (!psai || psai->cbSize != sizeof(SHACTIVATEINFO) || !IsWindow(hwnd)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  psai->fSipUp = 0;
   return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -289,6 +290,10 @@ TEST_F(CrtTimeTest, ZoneValues) {
   TIME_ZONE_INFORMATION no_dates_bias = kEast8;
   no_dates_bias.StandardBias = 10;
   no_dates_bias.DaylightBias = -60;
+  TIME_ZONE_INFORMATION extreme = kUtc;  // their sum does not fit 32 bits
+  extreme.Bias = INT_MIN;
+  extreme.StandardBias = -1243;
+  extreme.StandardDate.wMonth = 10;
   struct Case {
     const char* name;
     TIME_ZONE_INFORMATION zone;
@@ -303,6 +308,7 @@ TEST_F(CrtTimeTest, ZoneValues) {
       {"sydney", kSydney, -36000, -3600, 1},
       {"standard bias", standard_bias, -3000, -4200, 1},
       {"bias without dates", no_dates_bias, -28800, -4200, 0},
+      {"extreme biases", extreme, (INT_MIN - 1243LL) * 60, 1243 * 60, 0},
   };
   for (const auto& c : cases) {
     UseZone(c.zone);

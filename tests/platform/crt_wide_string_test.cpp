@@ -175,6 +175,17 @@ TEST(WideFormat, BoundedOutput) {
   EXPECT_EQ(Snw(nullptr, 0, u"%d", 12345), -1);
 }
 
+// A width from '*' of INT_MIN is 2^31 columns, left-justified: too long for
+// any buffer, counted without being written out.
+TEST(WideFormat, TheWidestWidthIsCountedNotWritten) {
+  WCHAR buf[8];
+  for (auto& ch : buf) ch = u'#';
+  EXPECT_EQ(Snw(buf, 4, u"%*d", INT_MIN, 5), -1);
+  EXPECT_EQ(std::u16string(buf, 8), std::u16string(u"5   ####", 8));
+  EXPECT_EQ(Snw(buf, 4, u"%*d", INT_MAX, 5), -1);
+  EXPECT_EQ(std::u16string(buf, 8), std::u16string(u"    ####", 8));
+}
+
 TEST(WideFormat, WsprintfStopsAtItsLimit) {
   std::u16string arg(2000, u'x');
   WCHAR buf[1100];

@@ -4,13 +4,16 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 
 #include "core/api_call.h"
-#include "support/device_fixture.h"
-#include "registry/format.h"
 #include "core/wide.h"
+#include "registry/hive.h"
+#include "registry/store.h"
+#include "support/device_fixture.h"
+#include "support/skylode_process.h"
 
 namespace {
 
@@ -49,7 +52,8 @@ class RegistryTest : public DeviceTest {
   }
 };
 
-// Each line of the file reads as these bytes and is written back as `written`.
+// Each line of the file reads as these bytes, stays as it is while its value
+// does, and a value of these bytes is written as `written`.
 TEST_F(RegistryTest, ValuesRoundTripByteForByte) {
   struct Case {
     const char* line;
@@ -95,23 +99,35 @@ TEST_F(RegistryTest, ValuesRoundTripByteForByte) {
     EXPECT_EQ(Query(key, c.name, &type), c.data);
     EXPECT_EQ(type, c.type);
   }
-  // A change writes the whole registry back.
+  // A change writes the registry back, the other lines as they were; the
+  // same values set in another key are written in their own forms.
   ASSERT_EQ(Set(key, u"Touch", REG_DWORD, Bytes({1, 0, 0, 0})), ERROR_SUCCESS);
+  HKEY copy = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Copy", 0, nullptr, 0, 0, nullptr, &copy, nullptr),
+            ERROR_SUCCESS);
+  emu::reg::Hive read;
+  ASSERT_TRUE(emu::reg::Parse(ReadHostFile("registry.reg"), &read, nullptr));
+  for (const auto& c : cases) {
+    std::optional<emu::reg::Value> v = read.FindValue(u"HKEY_LOCAL_MACHINE\\Test", c.name);
+    ASSERT_TRUE(v);
+    ASSERT_EQ(Set(copy, v->name.c_str(), v->type, v->data), ERROR_SUCCESS);
+  }
   std::string file = ReadHostFile("registry.reg");
-  EXPECT_EQ(file.rfind("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Test]\n", 0),
-            0u);
-  emu::reg::Hive reread = emu::reg::Parse(file);
-  const emu::reg::Key* k = reread.Find(u"HKEY_LOCAL_MACHINE\\TEST");
-  ASSERT_NE(k, nullptr);
+  EXPECT_EQ(file.rfind("Windows Registry Editor Version 5.00\n\n" + text, 0), 0u) << file;
+  size_t copied = file.find("[HKEY_LOCAL_MACHINE\\Copy]\n");
+  ASSERT_NE(copied, std::string::npos);
+  emu::reg::Hive reread;
+  ASSERT_TRUE(emu::reg::Parse(file, &reread, nullptr));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    EXPECT_NE(file.find("\n" + std::string(c.written ? c.written : c.line) + "\n"),
+    EXPECT_NE(file.find("\n" + std::string(c.written ? c.written : c.line) + "\n", copied),
               std::string::npos);
-    const emu::reg::Value* v = k->Find(c.name);
-    ASSERT_NE(v, nullptr);
+    std::optional<emu::reg::Value> v = reread.FindValue(u"HKEY_LOCAL_MACHINE\\COPY", c.name);
+    ASSERT_TRUE(v);
     EXPECT_EQ(v->type, c.type);
     EXPECT_EQ(v->data, c.data);
   }
+  RegCloseKey(copy);
   RegCloseKey(key);
 }
 
@@ -124,13 +140,14 @@ TEST_F(RegistryTest, LongValuesAreWrappedAndReadBack) {
   std::string file = ReadHostFile("registry.reg");
   EXPECT_NE(file.find(",\\\n  "), std::string::npos);
   // Another process's view: parse the file afresh.
-  emu::reg::Hive hive = emu::reg::Parse(file);
-  const auto* k = hive.Find(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\ETEN\\AGPRSDownloadClient");
-  ASSERT_NE(k, nullptr);
-  EXPECT_EQ(k->Find(u"Long")->data, data);
-  EXPECT_EQ(k->Find(u"LongText")->data, std::string(300, 'x'));
+  emu::reg::Hive hive;
+  ASSERT_TRUE(emu::reg::Parse(file, &hive, nullptr));
+  const std::u16string k = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\ETEN\\AGPRSDownloadClient";
+  ASSERT_TRUE(hive.FindValue(k, u"Long"));
+  EXPECT_EQ(hive.FindValue(k, u"Long")->data, data);
+  EXPECT_EQ(hive.FindValue(k, u"LongText")->data, std::string(300, 'x'));
   // The time zone the new handheld was made with survives the rewrite.
-  EXPECT_EQ(hive.Find(u"HKEY_LOCAL_MACHINE\\Time")->Find(u"TimeZoneInformation")->data.size(),
+  EXPECT_EQ(hive.FindValue(u"HKEY_LOCAL_MACHINE\\Time", u"TimeZoneInformation")->data.size(),
             sizeof(TIME_ZONE_INFORMATION));
   RegCloseKey(key);
 }
@@ -211,43 +228,239 @@ TEST_F(RegistryTest, MissingFileIsAnEmptyRegistry) {
   RegCloseKey(key);
 }
 
-TEST_F(RegistryTest, MalformedLinesAreSkipped) {
-  WriteRegistry(
-      "; a comment\n"
-      "\"Orphan\"=dword:00000001\n"
-      "[HKEY_LOCAL_MACHINE\\Good]\n"
-      "\"A\"=dword:00000002\n"
-      "garbage line\n"
-      "\"Bad1\"=dword:xyz\n"
-      "\"Bad2\"=hex:1,2g\n"
-      "\"Bad3\"=\"unterminated\n"
-      "\"Bad4\"=hex(zz):00\n"
-      "\"Bad5\"=\"text\" trailing\n"
-      "\"B\"=\"ok\"\n"
-      "[HKEY_NOWHERE\\Bad]\n"
-      "\"C\"=dword:00000003\n"
-      "[HKEY_LOCAL_MACHINE\\Unclosed\n"
-      "\"D\"=dword:00000004\n");
-  int skipped = 0;
-  emu::reg::Parse(ReadHostFile("registry.reg"), &skipped);
-  EXPECT_EQ(skipped, 11);
-  HKEY key = OpenKey(u"Good");
+// A file with anything the store cannot read is refused whole: every call
+// fails, nothing is written, and the problem names the file and the line.
+TEST_F(RegistryTest, AFileItCannotReadIsRefusedAndLeftAlone) {
+  const std::string kHead = "Windows Registry Editor Version 5.00\n\n";           // lines 1 and 2
+  const std::string kKey = "[HKEY_LOCAL_MACHINE\\Good]\n\"A\"=dword:00000002\n";  // 3 and 4
+  struct Case {
+    std::string file;
+    int line;
+    const char* what;
+  } cases[] = {
+      {kHead + kKey + "[HKEY_LOCAL_MACHINE\\Unclosed\n\"D\"=dword:00000004\n", 5,
+       "the key's header lacks its closing ']'"},
+      {kHead + kKey + "\"Big\"=dword:123456789\n", 5, "value \"Big\": a dword takes 1 to 8 hex"},
+      {kHead + kKey + "\"Bad\"=dword:xyz\n", 5, "a dword takes"},
+      {kHead + kKey + "\"Bad\"=hex:1,2g\n", 5, "a hex list takes"},
+      {kHead + kKey + "\"Bad\"=hex:01,\\\n", 5, "a hex list takes"},  // continued past the end
+      {kHead + kKey + "\"Bad\"=hex(zz):00\n", 5, "hex(type): takes"},
+      {kHead + kKey + "@=\"unterminated\n", 5, "the default value: the text lacks its closing"},
+      {kHead + kKey + "\"Bad\"=\"text\" trailing\n", 5, "follows the text's closing quote"},
+      {kHead + kKey + "\"Bad\"=word:1\n", 5, "the data is none of"},
+      {kHead + kKey + "\"Bad\" dword:1\n", 5, "no '=' after the value's name"},
+      {kHead + kKey + "garbage line\n", 5, "neither a key, a value nor a comment"},
+      {kHead + "\"Orphan\"=dword:00000001\n" + kKey, 3, "a value before any key"},
+      {kHead + "[HKEY_NOWHERE\\Bad]\n", 3, "none of HKEY_CLASSES_ROOT"},
+      {kHead + "[-HKEY_LOCAL_MACHINE\\Old]\n\"A\"=dword:00000001\n", 4,
+       "a value under a key's deletion line"},
+      {kHead + kKey + "\"Z\"=\"Z\xFCrich\"\n", 5, "not UTF-8: byte 0xFC in column 7"},
+      {kHead + kKey + "\"Slash\"=\"\xC0\xAF\"\n", 5, "not UTF-8: byte 0xC0"},  // overlong '/'
+      {kHead + kKey + "\"S\"=\"\xED\xA0\x80\"\n", 5, "not UTF-8: byte 0xED"},  // a surrogate
+      {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\A]\r\n\xD800"),
+       4, "not UTF-16LE: a lone surrogate or a lone byte"},
+      {"\xFF\xFE" + Utf16(u"Windows Registry Editor Version 5.00\r\n") + "x", 2, "not UTF-16LE"},
+      {Utf16(u"Windows Registry Editor Version 5.00\r\n"), 1, "a NUL character"},
+      {"\xFE\xFF" + std::string("\0W", 2), 1, "big-endian UTF-16"},
+  };
+  HKEY key = nullptr;
+  const BYTE one[4] = {1, 0, 0, 0};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteHostFile("registry.reg", c.file);
+    std::string problem = emu::reg::CheckStore();
+    std::string where = Path("registry.reg") + ": line " + std::to_string(c.line) + ": ";
+    EXPECT_EQ(problem.rfind(where, 0), 0u) << problem;
+    EXPECT_NE(problem.find(c.what), std::string::npos) << problem;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Good", 0, 0, &key), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"New", 0, nullptr, 0, 0, nullptr, &key, nullptr),
+              ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(RegSetValueExW(HKEY_LOCAL_MACHINE, u"X", 0, REG_DWORD, one, 4),
+              ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(ReadHostFile("registry.reg"), c.file);
+  }
+  // Mended, it is read again.
+  WriteRegistry(kKey);
+  EXPECT_EQ(emu::reg::CheckStore(), "");
+  key = OpenKey(u"Good");
   EXPECT_EQ(Query(key, u"A"), Bytes({2, 0, 0, 0}));
-  EXPECT_EQ(Query(key, u"B"), Utf16(u"ok") + Bytes({0, 0}));
-  for (LPCWSTR name : {u"Bad1", u"Bad2", u"Bad3", u"Bad4", u"Bad5", u"C", u"D"})
-    EXPECT_EQ(Query(key, name), "error 2");
-  HKEY none = nullptr;
-  EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Unclosed", 0, 0, &none), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
 
   // Whatever the bytes, reading never crashes.
   std::mt19937 random(7);
-  const char alphabet[] = "[]\"\\=@:,;hexdwor(1)0aF \n\r\xC3\xBC";
+  const char alphabet[] = "[]\"\\=@:,;-hexdwor(1)0aF \n\r\xC3\xBC";
   for (int i = 0; i < 2000; ++i) {
     std::string text;
     for (int n = random() % 80; n > 0; --n) text += alphabet[random() % (sizeof alphabet - 1)];
-    emu::reg::Parse(text);
+    emu::reg::Hive hive;
+    emu::reg::Problem problem;
+    if (!emu::reg::Parse(text, &hive, &problem)) {
+      EXPECT_GT(problem.line, 0);
+    }
   }
+}
+
+// The handheld does not start on such a file: no dialog, the problem on
+// standard error, a failure status, and the file as it was.
+TEST_F(RegistryTest, TheHandheldDoesNotStartOnAFileItCannotRead) {
+  WriteRegistry(
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ETEN\\AGPRSDownloadClient]\n"
+      "\"Url\"=\"http://a.example/x.ee\"\n"
+      "\"Tries\"=dword:123456789\n");
+  std::string before = ReadHostFile("registry.reg");
+  ProgramRun run = RunSkylode(dir_, "type http://b.example/y.ee\nclick 1000\n");
+  EXPECT_NE(run.exit_code, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(Path("registry.reg") + ": line 5: value \"Tries\": a dword takes"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadHostFile("registry.reg"), before);
+}
+
+// Comments, blank lines, deletion lines, line ends, spacing and spelling all
+// stay; the file keeps its encoding.
+TEST_F(RegistryTest, AChangeKeepsTheRestOfTheFileAsItWas) {
+  const std::string before =
+      "Windows Registry Editor Version 5.00\n"
+      "\n"
+      "; Exported for the field test\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ETEN\\AGPRSDownloadClient]\n"
+      "; the server we use\n"
+      "\"Url\"=\"http://old.example/Z\xC3\xBCrich.ee\"\n"
+      "  \"Count\" = DWORD:0000000A\n"
+      "\"Gone\"=-\n"
+      "\n"
+      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\n"
+      "\n"
+      "[hkey_local_machine\\Time]\n"
+      "\"Blob\"=hex:01,02,\\\n"
+      "    03\n"
+      "; end of file\n";
+  const std::string after =
+      "Windows Registry Editor Version 5.00\n"
+      "\n"
+      "; Exported for the field test\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ETEN\\AGPRSDownloadClient]\n"
+      "; the server we use\n"
+      "\"Url\"=\"http://new.example/\xE2\x82\xAC.ee\"\n"
+      "  \"Count\" = DWORD:0000000A\n"
+      "\"Gone\"=-\n"
+      "\"Gone\"=dword:00000001\n"
+      "\n"
+      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\n"
+      "\n"
+      "[hkey_local_machine\\Time]\n"
+      "\"Blob\"=hex:01,02,\\\n"
+      "    03\n"
+      "; end of file\n"
+      "\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\n"
+      "\"V\"=dword:00000002\n"
+      "\n";
+  // Built by appending: GCC 12 at -O3 warns of false overlaps in insert and
+  // in "text" + std::string.
+  auto crlf = [](const std::string& s) {
+    std::string out;
+    for (char c : s) {
+      if (c == '\n') out += '\r';
+      out += c;
+    }
+    return out;
+  };
+  struct Case {
+    const char* name;
+    std::function<std::string(const std::string&)> encode;
+  } cases[] = {
+      {"UTF-8", [](const std::string& s) { return s; }},
+      {"UTF-8 with a byte-order mark, CRLF",
+       [&](const std::string& s) { return std::string("\xEF\xBB\xBF").append(crlf(s)); }},
+      {"UTF-16LE, CRLF",
+       [&](const std::string& s) {
+         return std::string("\xFF\xFE").append(Utf16(emu::FromUtf8(crlf(s))));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteHostFile("registry.reg", c.encode(before));
+    HKEY client = OpenKey(u"SOFTWARE\\ETEN\\AGPRSDownloadClient");
+    EXPECT_EQ(Query(client, u"count"), Bytes({10, 0, 0, 0}));
+    EXPECT_EQ(Query(client, u"Gone"), "error 2");
+    EXPECT_EQ(Query(client, u"Url"), Utf16(u"http://old.example/Z\u00FCrich.ee") + Bytes({0, 0}));
+    ASSERT_EQ(Set(client, u"URL", REG_SZ, Utf16(u"http://new.example/\u20AC.ee") + Bytes({0, 0})),
+              ERROR_SUCCESS);
+    ASSERT_EQ(Set(client, u"Gone", REG_DWORD, Bytes({1, 0, 0, 0})), ERROR_SUCCESS);
+    // Setting what is there already writes nothing.
+    ASSERT_EQ(Set(client, u"Count", REG_DWORD, Bytes({10, 0, 0, 0})), ERROR_SUCCESS);
+    HKEY made = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"SOFTWARE\\New", 0, nullptr, 0, 0, nullptr,
+                              &made, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(Set(made, u"V", REG_DWORD, Bytes({2, 0, 0, 0})), ERROR_SUCCESS);
+    EXPECT_EQ(ReadHostFile("registry.reg"), c.encode(after));
+    RegCloseKey(made);
+    RegCloseKey(client);
+  }
+}
+
+// Lines apply in file order; a change keeps to that when the file is read
+// again, also where a value or a key is listed more than once.
+TEST_F(RegistryTest, DeletionsAndRepeatsApplyInFileOrder) {
+  WriteRegistry(
+      "[HKEY_LOCAL_MACHINE\\A]\n"
+      "\"a\"=dword:00000001\n"
+      "[-HKEY_LOCAL_MACHINE\\A]\n"
+      "[HKEY_LOCAL_MACHINE\\A\\Sub]\n"
+      "[HKEY_LOCAL_MACHINE\\B]\n"
+      "\"x\"=dword:00000001\n"
+      "\"y\"=dword:00000001\n"
+      "[HKEY_LOCAL_MACHINE\\b]\n"
+      "\"X\"=dword:00000002\n"
+      "\"y\"=-\n");
+  HKEY a = OpenKey(u"A");  // it exists through its subkey
+  HKEY b = OpenKey(u"B");
+  EXPECT_EQ(Query(a, u"a"), "error 2");
+  EXPECT_EQ(Query(b, u"x"), Bytes({2, 0, 0, 0}));
+  EXPECT_EQ(Query(b, u"y"), "error 2");
+  EXPECT_EQ(RegDeleteValueW(b, u"x"), ERROR_SUCCESS);
+  EXPECT_EQ(Query(b, u"x"), "error 2");
+  ASSERT_EQ(Set(b, u"y", REG_DWORD, Bytes({3, 0, 0, 0})), ERROR_SUCCESS);
+  ASSERT_EQ(Set(a, u"a", REG_DWORD, Bytes({4, 0, 0, 0})), ERROR_SUCCESS);
+
+  // Another process reads the file afresh: the same registry.
+  emu::reg::Hive reread;
+  ASSERT_TRUE(emu::reg::Parse(ReadHostFile("registry.reg"), &reread, nullptr));
+  EXPECT_EQ(reread.Describe(),
+            "HKEY_LOCAL_MACHINE\\A (listed)\n"
+            "  \"a\" 4 04000000\n"
+            "HKEY_LOCAL_MACHINE\\A\\Sub (listed)\n"
+            "HKEY_LOCAL_MACHINE\\B (listed)\n"
+            "  \"y\" 4 03000000\n")
+      << ReadHostFile("registry.reg");
+  RegCloseKey(a);
+  RegCloseKey(b);
+}
+
+// Many keys: each found, and a change written and read back whole. (Before
+// the index, reading this many took minutes.)
+TEST_F(RegistryTest, FiftyThousandKeys) {
+  constexpr int kKeys = 50000;
+  std::string text;
+  for (int i = 0; i < kKeys; ++i)
+    text += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Many\\Key" + std::to_string(i) +
+            "]\n\"N\"=dword:" + std::to_string(i % 10) + "\n\n";
+  WriteRegistry(text);
+  for (int i : {0, kKeys / 2, kKeys - 1}) {
+    HKEY key = OpenKey((u"software\\many\\KEY" + emu::FromUtf8(std::to_string(i))).c_str());
+    EXPECT_EQ(Query(key, u"n"), Bytes({i % 10, 0, 0, 0}));
+    ASSERT_EQ(Set(key, u"M", REG_DWORD, Bytes({7, 0, 0, 0})), ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  emu::reg::Hive reread;
+  ASSERT_TRUE(emu::reg::Parse(ReadHostFile("registry.reg"), &reread, nullptr));
+  EXPECT_EQ(reread.FindValue(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Many\\Key49999", u"M")->data,
+            Bytes({7, 0, 0, 0}));
+  EXPECT_TRUE(reread.Exists(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Many\\Key12345"));
+  EXPECT_FALSE(reread.Exists(u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Many\\Key50000"));
 }
 
 TEST_F(RegistryTest, AnotherProcesssEditIsSeen) {

@@ -183,12 +183,12 @@ TEST_F(DownloadTest, ReplacesTheTarget) {
       {"over the old file", true, "", replace, nullptr},
       {"where there is none", false, "", move, nullptr},
       {"over the old file, failing", true, "DeleteAndRenameFile=5", replace,
-       R"(box: Skylode | Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee | OK)"},
+       "box: Skylode | Error 5 MoveFile \\\\windows\\\\ZUZIdarudaZozo.ee | OK"},
       {"where there is none, failing", false, "MoveFileW=112", move,
-       R"(box: Skylode | Error 112 MoveFile \\windows\\ZUZIdarudaZozo.ee | OK)"},
+       "box: Skylode | Error 112 MoveFile \\\\windows\\\\ZUZIdarudaZozo.ee | OK"},
       // MoveFile never takes an existing name: the old file stays.
       {"the old file unseen", true, "GetFileAttributesW=5", move,
-       R"(box: Skylode | Error 183 MoveFile \\windows\\ZUZIdarudaZozo.ee | OK)"},
+       "box: Skylode | Error 183 MoveFile \\\\windows\\\\ZUZIdarudaZozo.ee | OK"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,6 +1,6 @@
 // The platform's wide printf family: one formatter writing to a sink, and
 // the entry points differing only in how much of its output they keep.
-#include <windows.h>
+#include "crt/wformat.h"
 
 #include <cstdint>
 
@@ -16,8 +16,10 @@ struct Sink {
     if (length < capacity) buffer[length] = c;
     ++length;
   }
+  // Counts what does not fit without writing it: a huge width costs nothing.
   void Repeat(WCHAR c, size_t n) {
-    for (size_t i = 0; i < n; ++i) Put(c);
+    for (; n && length < capacity; --n) Put(c);
+    length += n;
   }
 };
 
@@ -27,8 +29,28 @@ struct Spec {
   bool plus = false;
   bool space = false;
   bool alt = false;
-  int width = 0;
+  int64_t width = 0;  // a width of INT_MIN from '*' is 2^31, left-justified
   int precision = -1;
+};
+
+// The platform's va_list read as the format asks.
+class VaArguments : public emu::FormatArguments {
+ public:
+  explicit VaArguments(va_list args) { va_copy(args_, args); }
+  ~VaArguments() override { va_end(args_); }
+  VaArguments(const VaArguments&) = delete;
+  VaArguments& operator=(const VaArguments&) = delete;
+
+  int Int() override { return va_arg(args_, int); }
+  unsigned UnsignedInt() override { return va_arg(args_, unsigned); }
+  long long LongLong() override { return va_arg(args_, long long); }
+  unsigned long long UnsignedLongLong() override { return va_arg(args_, unsigned long long); }
+  void* Pointer() override { return va_arg(args_, void*); }
+  const WCHAR* WideString() override { return va_arg(args_, const WCHAR*); }
+  const char* NarrowString() override { return va_arg(args_, const char*); }
+
+ private:
+  va_list args_;
 };
 
 // Lays out `body` (already converted) with its sign/prefix and the padding.
@@ -40,7 +62,9 @@ void Emit(Sink& out, const Spec& spec, const char* prefix, Text body, size_t bod
   size_t prefix_len = 0;
   while (prefix[prefix_len]) ++prefix_len;
   size_t len = prefix_len + zeros + body_len;
-  size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > len ? spec.width - len : 0;
+  size_t pad = spec.width > 0 && static_cast<size_t>(spec.width) > len
+                   ? static_cast<size_t>(spec.width) - len
+                   : 0;
   if (!spec.left) out.Repeat(u' ', pad);
   for (size_t i = 0; i < prefix_len; ++i) out.Put(static_cast<WCHAR>(prefix[i]));
   out.Repeat(u'0', zeros);
@@ -68,7 +92,8 @@ void EmitInteger(Sink& out, Spec spec, uint64_t magnitude, bool negative, unsign
     size_t prefix_len = 0;
     while (prefix[prefix_len]) ++prefix_len;
     size_t len = prefix_len + zeros + n;
-    if (static_cast<size_t>(spec.width) > len) zeros += spec.width - len;
+    if (spec.width > 0 && static_cast<size_t>(spec.width) > len)
+      zeros += static_cast<size_t>(spec.width) - len;
   }
   Emit(out, spec, prefix, body, n, zeros);
 }
@@ -108,7 +133,7 @@ int ReadNumber(const WCHAR*& p) {
 
 enum class Size { kInt, kShort, kLong64 };
 
-void Format(Sink& out, const WCHAR* fmt, va_list args) {
+void Format(Sink& out, const WCHAR* fmt, emu::FormatArguments& args) {
   if (!fmt) return;
   for (const WCHAR* p = fmt; *p;) {
     if (*p != u'%') {
@@ -134,7 +159,7 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
     }
     if (*p == u'*') {
       ++p;
-      spec.width = va_arg(args, int);
+      spec.width = args.Int();
       if (spec.width < 0) spec.left = true, spec.width = -spec.width;
     } else {
       spec.width = ReadNumber(p);
@@ -143,7 +168,7 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
       ++p;
       if (*p == u'*') {
         ++p;
-        spec.precision = va_arg(args, int);
+        spec.precision = args.Int();
         if (spec.precision < 0) spec.precision = -1;
       } else {
         spec.precision = ReadNumber(p);
@@ -173,7 +198,7 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
     switch (conv) {
       case u'd':
       case u'i': {
-        int64_t v = size == Size::kLong64 ? va_arg(args, long long) : va_arg(args, int);
+        int64_t v = size == Size::kLong64 ? args.LongLong() : args.Int();
         if (size == Size::kShort) v = static_cast<int16_t>(v);
         uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
         EmitInteger(out, spec, mag, v < 0, 10, false);
@@ -183,8 +208,7 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
       case u'x':
       case u'X':
       case u'o': {
-        uint64_t v =
-            size == Size::kLong64 ? va_arg(args, unsigned long long) : va_arg(args, unsigned int);
+        uint64_t v = size == Size::kLong64 ? args.UnsignedLongLong() : args.UnsignedInt();
         if (size == Size::kShort) v = static_cast<uint16_t>(v);
         unsigned base = conv == u'u' ? 10 : conv == u'o' ? 8 : 16;
         EmitInteger(out, spec, v, false, base, conv == u'X');
@@ -193,12 +217,12 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
       case u'p': {
         Spec hex = spec;
         hex.precision = static_cast<int>(sizeof(void*) * 2);
-        EmitInteger(out, hex, reinterpret_cast<uintptr_t>(va_arg(args, void*)), false, 16, true);
+        EmitInteger(out, hex, reinterpret_cast<uintptr_t>(args.Pointer()), false, 16, true);
         break;
       }
       case u'c':
       case u'C': {
-        WCHAR c = static_cast<WCHAR>(va_arg(args, int));
+        WCHAR c = static_cast<WCHAR>(args.Int());
         if ((conv == u'C' && !wide_arg) || narrow_arg) c = static_cast<unsigned char>(c);
         Spec one = spec;
         one.precision = -1;
@@ -209,9 +233,9 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
       case u'S':
         // In the wide functions %s is wide and %S narrow; h/l/w override.
         if (narrow_arg || (conv == u'S' && !wide_arg)) {
-          EmitString(out, spec, va_arg(args, const char*));
+          EmitString(out, spec, args.NarrowString());
         } else {
-          EmitString(out, spec, va_arg(args, const WCHAR*));
+          EmitString(out, spec, args.WideString());
         }
         break;
       case u'%':
@@ -227,10 +251,8 @@ void Format(Sink& out, const WCHAR* fmt, va_list args) {
 
 size_t Measure(const WCHAR* fmt, va_list args) {
   Sink sink{nullptr, 0};
-  va_list copy;
-  va_copy(copy, args);
-  Format(sink, fmt, copy);
-  va_end(copy);
+  VaArguments arguments(args);
+  Format(sink, fmt, arguments);
   return sink.length;
 }
 
@@ -239,13 +261,19 @@ constexpr size_t kWsprintfLimit = 1024;
 
 }  // namespace
 
+namespace emu {
+size_t FormatWide(WCHAR* buffer, size_t capacity, const WCHAR* format, FormatArguments& args) {
+  Sink sink{buffer, buffer ? capacity : 0};
+  Format(sink, format, args);
+  return sink.length;
+}
+}  // namespace emu
+
 int wvsprintfW(LPWSTR buffer, LPCWSTR format, va_list args) {
   if (!buffer) return 0;
   Sink sink{buffer, kWsprintfLimit - 1};
-  va_list copy;
-  va_copy(copy, args);
-  Format(sink, format, copy);
-  va_end(copy);
+  VaArguments arguments(args);
+  Format(sink, format, arguments);
   size_t written = sink.length < sink.capacity ? sink.length : sink.capacity;
   buffer[written] = 0;
   return static_cast<int>(written);
@@ -262,10 +290,8 @@ int wsprintfW(LPWSTR buffer, LPCWSTR format, ...) {
 int _vsnwprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list args) {
   if (!buffer) count = 0;
   Sink sink{buffer, count};
-  va_list copy;
-  va_copy(copy, args);
-  Format(sink, format, copy);
-  va_end(copy);
+  VaArguments arguments(args);
+  Format(sink, format, arguments);
   if (sink.length > count || sink.length > INT32_MAX) return -1;
   if (sink.length < count) buffer[sink.length] = 0;
   return static_cast<int>(sink.length);

@@ -13,12 +13,19 @@
 #include "display/choice.h"
 #include "entry/host_options.h"
 #include "kernel/process.h"
+#include "registry/store.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, LPWSTR cmdLine, int show);
 
 int main(int argc, char** argv) {
   if (int status; emu::AnswerHostOption(argc, argv, &status)) return status;
   if (std::string problem = emu::OpenDevice(emu::DeviceUse::Start); !problem.empty()) {
+    fprintf(stderr, "%s: %s\n", emu::ProgramName().c_str(), problem.c_str());
+    return 1;
+  }
+  // A registry that cannot be read completely would lose what was not read
+  // at the program's first change: the handheld refuses to start instead.
+  if (std::string problem = emu::reg::CheckStore(); !problem.empty()) {
     fprintf(stderr, "%s: %s\n", emu::ProgramName().c_str(), problem.c_str());
     return 1;
   }

@@ -331,6 +331,17 @@ size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self_
   return n;
 }
 
+void HttpTransfer::TakeHeaders(const std::string& block) {
+  // libcurl hands over a line at a time, its line end included.
+  for (size_t pos = 0; pos < block.size();) {
+    size_t end = block.find('\n', pos);
+    end = end == std::string::npos ? block.size() : end + 1;
+    std::string line = block.substr(pos, end - pos);
+    OnHeader(line.data(), 1, line.size(), this);
+    pos = end;
+  }
+}
+
 size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self_ptr) {
   auto* self = static_cast<HttpTransfer*>(self_ptr);
   size_t n = size * count;

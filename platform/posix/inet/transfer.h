@@ -47,6 +47,10 @@ class HttpTransfer {
   const HttpResponse& response() const { return response_; }
   const std::string& message() const { return message_; }
 
+  // For tests and fuzzers: takes a block of header lines (status line
+  // included) as if the server had sent them, without a connection.
+  void TakeHeaders(const std::string& block);
+
  private:
   DWORD StartHop(const std::string& url, const HttpRequest& request);
   void EndHop();

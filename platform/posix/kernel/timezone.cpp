@@ -73,9 +73,8 @@ SYSTEMTIME UtcSystemTime(int64_t secs) {
 }  // namespace
 
 int64_t StandardOffsetWest(const TIME_ZONE_INFORMATION& tzi) {
-  // A stored zone may hold any 32-bit biases: their sum needs 64 bits.
-  int64_t bias =
-      static_cast<int64_t>(tzi.Bias) + (tzi.StandardDate.wMonth != 0 ? tzi.StandardBias : 0);
+  // In 64 bits: a stored zone may hold any two biases.
+  int64_t bias = int64_t{tzi.Bias} + (tzi.StandardDate.wMonth != 0 ? tzi.StandardBias : 0);
   return bias * 60;
 }
 

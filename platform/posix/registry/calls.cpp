@@ -1,6 +1,7 @@
-// The registry calls over registry.reg (see registry_store.h).
+// The registry calls over registry.reg (see registry/store.h).
 #include <cstring>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 
@@ -52,13 +53,6 @@ LONG KeyPath(HKEY key, LPCWSTR sub, std::u16string* path) {
   return ERROR_SUCCESS;
 }
 
-// A value name the file can hold (one line of UTF-8).
-bool ValidValueName(const std::u16string& name) {
-  for (char16_t c : name)
-    if (c == u'\r' || c == u'\n') return false;
-  return FromUtf8(ToUtf8(name)) == name;
-}
-
 LONG Finish(ApiCall& call, LONG rc) {
   if (rc != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(rc));
   return call.ret(rc);
@@ -108,13 +102,11 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
   if (LONG rc = KeyPath(hKey, lpSubKey, &path)) return Finish(call, rc);
   DWORD disposition = kOpenedExistingKey;
   LONG rc = Modify([&](Hive& hive, bool* changed) -> LONG {
-    if (hive.Exists(path)) {
-      path = hive.Canonical(path);
-    } else {
-      path = hive.Add(path).path;
+    if (hive.CreateKey(path)) {
       disposition = kCreatedNewKey;
       *changed = true;
     }
+    path = hive.Canonical(path);
     return ERROR_SUCCESS;
   });
   if (rc == ERROR_SUCCESS) {
@@ -136,8 +128,7 @@ LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved,
   std::u16string name = lpValueName ? lpValueName : u"";
   Value found;
   LONG rc = Read([&](const Hive& hive) -> LONG {
-    const Key* key = hive.Find(path);
-    const Value* v = key ? key->Find(name) : nullptr;
+    std::optional<Value> v = hive.FindValue(path, name);
     if (!v) return ERROR_FILE_NOT_FOUND;
     found = *v;
     return ERROR_SUCCESS;
@@ -163,22 +154,14 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
   (void)Reserved;
   if (call.faulted()) return Injected(call);
   std::u16string name = lpValueName ? lpValueName : u"";
-  if ((!lpData && cbData) || !ValidValueName(name)) return Finish(call, ERROR_INVALID_PARAMETER);
+  // A value name the file can hold (one line of UTF-8).
+  if ((!lpData && cbData) || !Writable(name)) return Finish(call, ERROR_INVALID_PARAMETER);
   std::u16string path;
   if (LONG rc = KeyPath(hKey, nullptr, &path)) return Finish(call, rc);
   std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
   LONG rc = Modify([&](Hive& hive, bool* changed) -> LONG {
-    Key* key = hive.Find(path);
-    if (!key) key = &hive.Add(path);  // a key that so far only had subkeys
-    Value* v = key->Find(name);
-    if (v && v->type == dwType && v->data == data) return ERROR_SUCCESS;
-    if (v) {
-      v->type = dwType;
-      v->data = data;
-    } else {
-      key->values.push_back(Value{name, dwType, data});
-    }
-    *changed = true;
+    // A key that so far only had subkeys is listed now.
+    *changed = hive.SetValue(path, Value{name, dwType, data});
     return ERROR_SUCCESS;
   });
   return Finish(call, rc);
@@ -191,16 +174,9 @@ LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
   if (LONG rc = KeyPath(hKey, nullptr, &path)) return Finish(call, rc);
   std::u16string name = lpValueName ? lpValueName : u"";
   LONG rc = Modify([&](Hive& hive, bool* changed) -> LONG {
-    Key* key = hive.Find(path);
-    if (!key) return ERROR_FILE_NOT_FOUND;
-    for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-      if (emu::EqualNoCase(it->name, name)) {
-        key->values.erase(it);
-        *changed = true;
-        return ERROR_SUCCESS;
-      }
-    }
-    return ERROR_FILE_NOT_FOUND;
+    if (!hive.DeleteValue(path, name)) return ERROR_FILE_NOT_FOUND;
+    *changed = true;
+    return ERROR_SUCCESS;
   });
   return Finish(call, rc);
 }

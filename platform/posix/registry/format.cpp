@@ -7,33 +7,10 @@
 namespace emu::reg {
 
 const char kHeader[] = "Windows Registry Editor Version 5.00";
+const char16_t* const kRoots[4] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER",
+                                   u"HKEY_LOCAL_MACHINE", u"HKEY_USERS"};
 
 namespace {
-
-const char16_t* const kRoots[] = {u"HKEY_CLASSES_ROOT", u"HKEY_CURRENT_USER", u"HKEY_LOCAL_MACHINE",
-                                  u"HKEY_USERS"};
-
-std::u16string Join(const std::vector<std::u16string>& parts, size_t count) {
-  std::u16string out;
-  for (size_t i = 0; i < count; ++i) {
-    if (i) out += u'\\';
-    out += parts[i];
-  }
-  return out;
-}
-
-// `path` is `prefix` or lies below it (both folded).
-bool AtOrBelow(const std::u16string& path, const std::u16string& prefix) {
-  return path.size() >= prefix.size() && path.compare(0, prefix.size(), prefix) == 0 &&
-         (path.size() == prefix.size() || path[prefix.size()] == u'\\');
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
   for (size_t i = 0; prefix[i]; ++i) {
@@ -75,7 +52,7 @@ bool ParseHexList(const std::string& s, std::string* out) {
     if (comma == std::string::npos) comma = s.size();
     std::string byte = Trim(s.substr(pos, comma - pos));
     pos = comma + 1;
-    DWORD v;
+    DWORD v = 0;
     if (byte.size() > 2 || !ParseHexNumber(byte, &v)) return false;
     out->push_back(static_cast<char>(v));
   }
@@ -107,22 +84,6 @@ std::string Quote(const std::u16string& text) {
   return out + "\"";
 }
 
-std::string Utf16Bytes(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
-}
-
-// Text that can be written as "..." on one line and read back unchanged.
-bool Writable(const std::u16string& s) {
-  for (char16_t c : s)
-    if (c == 0 || c == u'\r' || c == u'\n') return false;
-  return FromUtf8(ToUtf8(s)) == s;  // no lone surrogates
-}
-
 // The string a REG_SZ value's bytes hold, when "..." gives back exactly them.
 bool PlainText(const std::string& data, std::u16string* text) {
   if (data.size() < 2 || data.size() % 2 || data[data.size() - 1] || data[data.size() - 2])
@@ -136,7 +97,7 @@ bool PlainText(const std::string& data, std::u16string* text) {
 
 // Bytes as a hex list, continued on the next line past 76 columns as the
 // registry editor does; `column` is where the list starts.
-std::string HexList(const std::string& data, size_t column) {
+std::string HexList(const std::string& data, size_t column, const std::string& newline) {
   std::string out;
   char buf[4];
   for (size_t i = 0; i < data.size(); ++i) {
@@ -147,7 +108,7 @@ std::string HexList(const std::string& data, size_t column) {
       out += ',';
       ++column;
       if (column > 76) {
-        out += "\\\n  ";
+        out += "\\" + newline + "  ";
         column = 2;
       }
     }
@@ -155,112 +116,98 @@ std::string HexList(const std::string& data, size_t column) {
   return out;
 }
 
-// The data of a value line (after '='); false when it cannot be read.
-bool ParseData(const std::string& text, Value* v) {
+// The data of a value line (after '='): empty, or what is wrong with it.
+std::string ParseData(const std::string& text, Value* v) {
   if (!text.empty() && text[0] == '"') {
     std::string s;
     size_t end;
-    if (!ParseQuoted(text, 0, &s, &end) || end != text.size()) return false;
+    if (!ParseQuoted(text, 0, &s, &end)) return "the text lacks its closing quote";
+    if (end != text.size()) return "something follows the text's closing quote";
     v->type = REG_SZ;
-    v->data = Utf16Bytes(FromUtf8(s) + u'\0');
-    return true;
+    v->data = EncodeUtf16Le(FromUtf8(s) + u'\0');
+    return {};
   }
   if (StartsWithNoCase(text, "dword:")) {
-    DWORD d;
-    if (!ParseHexNumber(Trim(text.substr(6)), &d)) return false;
+    DWORD d = 0;
+    if (!ParseHexNumber(Trim(text.substr(6)), &d)) return "a dword takes 1 to 8 hex digits";
     v->type = REG_DWORD;
     v->data.clear();
     for (int i = 0; i < 4; ++i) v->data.push_back(static_cast<char>((d >> (8 * i)) & 0xFF));
-    return true;
+    return {};
   }
+  const char kBadList[] = "a hex list takes bytes of 1 or 2 hex digits between commas";
   if (StartsWithNoCase(text, "hex:")) {
     v->type = REG_BINARY;
-    return ParseHexList(text.substr(4), &v->data);
+    return ParseHexList(text.substr(4), &v->data) ? "" : kBadList;
   }
   if (StartsWithNoCase(text, "hex(")) {
     size_t close = text.find("):", 4);
     if (close == std::string::npos || !ParseHexNumber(text.substr(4, close - 4), &v->type))
-      return false;
-    return ParseHexList(text.substr(close + 2), &v->data);
+      return "hex(type): takes a type of 1 to 8 hex digits";
+    return ParseHexList(text.substr(close + 2), &v->data) ? "" : kBadList;
   }
-  return false;
+  return "the data is none of \"text\", dword:, hex: and hex(type):";
 }
 
-void SetValue(Key& key, Value v) {
-  if (Value* old = key.Find(v.name)) {
-    old->type = v.type;
-    old->data = std::move(v.data);
-  } else {
-    key.values.push_back(std::move(v));
-  }
+Line Bad(std::string problem) {
+  Line line;
+  line.kind = Line::kBad;
+  line.problem = std::move(problem);
+  return line;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::string body = text;
-  if (body.compare(0, 3, "\xEF\xBB\xBF") == 0) body.erase(0, 3);
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < body.size()) {
-    size_t nl = body.find('\n', pos);
-    if (nl == std::string::npos) nl = body.size();
-    std::string line = body.substr(pos, nl - pos);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    pos = nl + 1;
+Line ReadHeader(const std::string& text) {
+  if (text.back() != ']' || text.size() < 2) return Bad("the key's header lacks its closing ']'");
+  Line line;
+  line.kind = text[1] == '-' ? Line::kKeyDeletion : Line::kKey;
+  size_t from = line.kind == Line::kKeyDeletion ? 2 : 1;
+  std::vector<std::u16string>& parts = line.parts;
+  if (!SplitKeyPath(FromUtf8(text.substr(from, text.size() - 1 - from)), false, &parts))
+    return Bad("the key's name holds a control character");
+  if (parts.empty()) return Bad("no key's name between the brackets");
+  for (const char16_t* root : kRoots) {
+    if (EqualNoCase(parts[0], root)) {
+      parts[0] = root;
+      return line;
+    }
   }
-  return lines;
+  return Bad(
+      "the key lies under none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, "
+      "HKEY_LOCAL_MACHINE and HKEY_USERS");
+}
+
+Line ReadValue(const std::string& text) {
+  Line line;
+  size_t eq = 1;
+  if (text[0] == '"') {
+    std::string name;
+    if (!ParseQuoted(text, 0, &name, &eq)) return Bad("the value's name lacks its closing quote");
+    line.value.name = FromUtf8(name);
+  }
+  while (eq < text.size() && (text[eq] == ' ' || text[eq] == '\t')) ++eq;
+  if (eq >= text.size() || text[eq] != '=') return Bad("no '=' after the value's name");
+  std::string data = Trim(text.substr(eq + 1));
+  if (data == "-") {
+    line.kind = Line::kValueDeletion;
+    return line;
+  }
+  if (std::string problem = ParseData(data, &line.value); !problem.empty()) {
+    std::string who = line.value.name.empty() && text[0] == '@'
+                          ? "the default value"
+                          : std::string("value ").append(Quote(line.value.name));
+    return Bad(who + ": " + problem);
+  }
+  line.kind = Line::kValue;
+  return line;
 }
 
 }  // namespace
 
-Value* Key::Find(const std::u16string& name) {
-  for (auto& v : values)
-    if (EqualNoCase(v.name, name)) return &v;
-  return nullptr;
-}
-const Value* Key::Find(const std::u16string& name) const {
-  return const_cast<Key*>(this)->Find(name);
-}
-
-Key* Hive::Find(const std::u16string& path) {
-  std::u16string folded = FoldCase(path);
-  for (auto& k : keys)
-    if (FoldCase(k.path) == folded) return &k;
-  return nullptr;
-}
-const Key* Hive::Find(const std::u16string& path) const {
-  return const_cast<Hive*>(this)->Find(path);
-}
-
-bool Hive::Exists(const std::u16string& path) const {
-  std::vector<std::u16string> parts;
-  if (!SplitKeyPath(path, true, &parts)) return false;
-  if (parts.size() == 1) return true;
-  std::u16string folded = FoldCase(Join(parts, parts.size()));
-  for (const auto& k : keys)
-    if (AtOrBelow(FoldCase(k.path), folded)) return true;
-  return false;
-}
-
-std::u16string Hive::Canonical(const std::u16string& path) const {
-  std::vector<std::u16string> parts;
-  if (!SplitKeyPath(path, true, &parts)) return path;
-  for (size_t n = 2; n <= parts.size(); ++n) {
-    std::u16string prefix = FoldCase(Join(parts, n));
-    for (const auto& k : keys) {
-      if (!AtOrBelow(FoldCase(k.path), prefix)) continue;
-      std::vector<std::u16string> spelt;
-      SplitKeyPath(k.path, true, &spelt);
-      parts[n - 1] = spelt[n - 1];
-      break;
-    }
-  }
-  return Join(parts, parts.size());
-}
-
-Key& Hive::Add(const std::u16string& path) {
-  keys.push_back(Key{Canonical(path), {}});
-  return keys.back();
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
 }
 
 const char16_t* RootName(HKEY root) {
@@ -269,6 +216,13 @@ const char16_t* RootName(HKEY root) {
   if (root == HKEY_LOCAL_MACHINE) return kRoots[2];
   if (root == HKEY_USERS) return kRoots[3];
   return nullptr;
+}
+
+bool Writable(const std::u16string& s) {
+  for (char16_t c : s)
+    if (c == 0 || c == u'\r' || c == u'\n') return false;
+  std::string utf8;
+  return EncodeUtf8(s, &utf8);  // no lone surrogates
 }
 
 bool SplitKeyPath(const std::u16string& path, bool need_root, std::vector<std::u16string>* parts) {
@@ -283,7 +237,7 @@ bool SplitKeyPath(const std::u16string& path, bool need_root, std::vector<std::u
     if (!Writable(part)) return false;
     for (char16_t c : part)
       if (c < 0x20) return false;
-    parts->push_back(part);
+    parts->push_back(std::move(part));
   }
   if (!need_root) return true;
   if (parts->empty()) return false;
@@ -296,92 +250,61 @@ bool SplitKeyPath(const std::u16string& path, bool need_root, std::vector<std::u
   return false;
 }
 
-Hive Parse(const std::string& text, int* skipped_lines) {
-  Hive hive;
-  int skipped = 0;
-  Key* key = nullptr;  // the key whose values follow; null after a bad header
-  std::vector<std::string> lines = Lines(text);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string line = Trim(lines[i]);
-    if (line.empty() || line[0] == ';' || line == kHeader || line == "REGEDIT4") continue;
-    if (line[0] == '[') {
-      std::vector<std::u16string> parts;
-      key = nullptr;
-      if (line.back() == ']' && line.size() > 2 && line[1] != '-' &&
-          SplitKeyPath(FromUtf8(line.substr(1, line.size() - 2)), true, &parts)) {
-        std::u16string path = Join(parts, parts.size());
-        key = hive.Find(path);
-        if (!key) key = &hive.Add(path);
-      } else {
-        ++skipped;
-      }
-      continue;
-    }
-    Value v;
-    size_t eq;
-    if (line[0] == '@') {
-      eq = 1;
-    } else if (line[0] == '"') {
-      std::string name;
-      if (!ParseQuoted(line, 0, &name, &eq)) eq = std::string::npos;
-      v.name = FromUtf8(name);
-    } else {
-      eq = std::string::npos;
-    }
-    while (eq != std::string::npos && eq < line.size() && (line[eq] == ' ' || line[eq] == '\t'))
-      ++eq;
-    if (eq == std::string::npos || eq >= line.size() || line[eq] != '=') {
-      ++skipped;
-      continue;
-    }
-    std::string data = Trim(line.substr(eq + 1));
-    if (StartsWithNoCase(data, "hex")) {
-      // A hex list may go on over lines ending in a backslash.
-      while (!data.empty() && data.back() == '\\' && i + 1 < lines.size()) {
-        data.pop_back();
-        data += Trim(lines[++i]);
-      }
-    }
-    if (!key || !ParseData(data, &v)) {
-      ++skipped;
-      continue;
-    }
-    SetValue(*key, std::move(v));
-  }
-  if (skipped_lines) *skipped_lines = skipped;
-  return hive;
-}
-
-std::string Serialize(const Hive& hive) {
-  std::string out = std::string(kHeader) + "\n\n";
-  for (const auto& key : hive.keys) {
-    // Appended: for "[" + std::string GCC 12 at -O3 warns of a false overlap (GCC PR 105329).
-    out.append("[").append(ToUtf8(key.path)).append("]\n");
-    for (const auto& v : key.values) {
-      std::string line = v.name.empty() ? "@=" : Quote(v.name) + "=";
-      std::u16string text;
-      if (v.type == REG_SZ && PlainText(v.data, &text)) {
-        line += Quote(text);
-      } else if (v.type == REG_DWORD && v.data.size() == 4) {
-        uint32_t d = 0;
-        for (int i = 3; i >= 0; --i) d = (d << 8) | static_cast<unsigned char>(v.data[i]);
-        char buf[16];
-        snprintf(buf, sizeof buf, "dword:%08x", d);
-        line += buf;
-      } else {
-        char buf[24];
-        if (v.type == REG_BINARY)
-          snprintf(buf, sizeof buf, "hex:");
-        else
-          snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
-        line += buf;
-        line += HexList(v.data, line.size());
-      }
-      out += line + "\n";
-    }
-    out += "\n";
+std::u16string JoinKeyPath(const std::vector<std::u16string>& parts, size_t count) {
+  std::u16string out;
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out += u'\\';
+    out += parts[i];
   }
   return out;
+}
+
+Line ReadLine(const std::string& text) {
+  Line line;
+  if (text.empty()) {
+    line.kind = Line::kBlank;
+  } else if (text[0] == ';') {
+    line.kind = Line::kComment;
+  } else if (text == kHeader || text == "REGEDIT4") {
+    line.kind = Line::kHeader;
+  } else if (text[0] == '[') {
+    line = ReadHeader(text);
+  } else if (text[0] == '"' || text[0] == '@') {
+    line = ReadValue(text);
+  } else {
+    line = Bad("neither a key, a value nor a comment");
+  }
+  return line;
+}
+
+bool ContinuesOnNextLine(const std::string& trimmed) {
+  if (trimmed.empty() || trimmed.back() != '\\' || (trimmed[0] != '"' && trimmed[0] != '@'))
+    return false;
+  size_t eq = trimmed[0] == '@' ? 1 : std::string::npos;
+  std::string name;
+  if (trimmed[0] == '"' && !ParseQuoted(trimmed, 0, &name, &eq)) return false;
+  eq = trimmed.find('=', eq);
+  return eq != std::string::npos && StartsWithNoCase(Trim(trimmed.substr(eq + 1)), "hex");
+}
+
+std::string ValueLine(const Value& v, const std::string& newline) {
+  std::string line = v.name.empty() ? "@=" : Quote(v.name) + "=";
+  std::u16string text;
+  if (v.type == REG_SZ && PlainText(v.data, &text)) return line + Quote(text);
+  if (v.type == REG_DWORD && v.data.size() == 4) {
+    uint32_t d = 0;
+    for (int i = 3; i >= 0; --i) d = (d << 8) | static_cast<unsigned char>(v.data[i]);
+    char buf[16];
+    snprintf(buf, sizeof buf, "dword:%08x", d);
+    return line + buf;
+  }
+  char buf[24];
+  if (v.type == REG_BINARY)
+    snprintf(buf, sizeof buf, "hex:");
+  else
+    snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.type));
+  line += buf;
+  return line + HexList(v.data, line.size(), newline);
 }
 
 }  // namespace emu::reg

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -39,6 +40,7 @@ struct Cache {
   std::string dir;
   Signature signature;
   Hive hive;
+  std::string problem;  // why the last refresh failed
 };
 
 Cache& cache() {
@@ -81,13 +83,19 @@ bool ReadFd(int fd, std::string* out) {
   }
 }
 
+LONG Unreadable(Cache& c, const std::string& path, int err) {
+  c.valid = false;
+  c.problem = path + ": cannot be read: " + strerror(err);
+  return static_cast<LONG>(HostError(err));
+}
+
 // Brings the cache up to the file; 0 or a handheld error code.
 LONG Refresh(Cache& c) {
   const std::string dir = DeviceDir();
   std::string path = dir + "/registry.reg";
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    if (errno != ENOENT) return static_cast<LONG>(HostError(errno));
+    if (errno != ENOENT) return Unreadable(c, path, errno);
     // No file: an empty registry.
     if (!(c.valid && c.dir == dir && !c.signature.present)) c.hive = Hive{};
     c.valid = true;
@@ -99,7 +107,7 @@ LONG Refresh(Cache& c) {
   if (fstat(fd, &st) != 0) {
     int err = errno;
     close(fd);
-    return static_cast<LONG>(HostError(err));
+    return Unreadable(c, path, err);
   }
   Signature sig = Signature::Of(st);
   if (c.valid && c.dir == dir && c.signature == sig) {
@@ -107,11 +115,17 @@ LONG Refresh(Cache& c) {
     return ERROR_SUCCESS;
   }
   std::string text;
+  text.reserve(static_cast<size_t>(st.st_size));
   bool ok = ReadFd(fd, &text);
   int err = errno;
   close(fd);
-  if (!ok) return static_cast<LONG>(HostError(err));
-  c.hive = Parse(text);
+  if (!ok) return Unreadable(c, path, err);
+  Problem problem;
+  if (!Parse(text, &c.hive, &problem)) {
+    c.valid = false;
+    c.problem = path + ": line " + std::to_string(problem.line) + ": " + problem.what;
+    return ERROR_REGISTRY_CORRUPT;
+  }
   c.valid = true;
   c.dir = dir;
   c.signature = sig;
@@ -136,19 +150,29 @@ LONG Modify(const std::function<LONG(Hive&, bool* changed)>& change) {
   FileLock lock(LOCK_EX);
   if (lock.error()) return static_cast<LONG>(HostError(lock.error()));
   if (LONG rc = Refresh(c)) return rc;
-  Hive hive = c.hive;
+  // Changed in place: a change is a few lines of the file, a copy would be
+  // all of it. When the write fails the cache is read afresh next time.
   bool changed = false;
-  if (LONG rc = change(hive, &changed)) return rc;
+  if (LONG rc = change(c.hive, &changed)) return rc;
   if (!changed) return ERROR_SUCCESS;
   std::string path = DeviceDir() + "/registry.reg";
-  if (int err = WriteAtomically(path, Serialize(hive))) return static_cast<LONG>(HostError(err));
-  c.hive = std::move(hive);
+  if (int err = WriteAtomically(path, Serialize(c.hive))) {
+    c.valid = false;
+    return static_cast<LONG>(HostError(err));
+  }
   struct stat st;
   if (stat(path.c_str(), &st) == 0)
     c.signature = Signature::Of(st);
   else
     c.valid = false;
   return ERROR_SUCCESS;
+}
+
+std::string CheckStore() {
+  Cache& c = cache();
+  std::lock_guard guard(c.lock);
+  FileLock lock(LOCK_SH);
+  return Refresh(c) == ERROR_SUCCESS ? std::string() : c.problem;
 }
 
 }  // namespace emu::reg

@@ -4,14 +4,16 @@
 // exclusive to change) and re-reads registry.reg when it is not the file read
 // last (inode, size, times), so another process's edit is seen by the next
 // call. A change is written back at once: registry.reg.<pid>.tmp, fsync,
-// rename.
+// rename. A file that cannot be read completely is never written: every call
+// fails with ERROR_REGISTRY_CORRUPT until it is mended.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
-#include "registry/format.h"
+#include "registry/hive.h"
 
 namespace emu::reg {
 
@@ -23,5 +25,10 @@ LONG Read(const std::function<LONG(const Hive&)>& read);
 // returns ERROR_SUCCESS having set *changed, the registry is written back;
 // if that fails nothing changes and the write's error is returned.
 LONG Modify(const std::function<LONG(Hive&, bool* changed)>& change);
+
+// Reads the registry as the first registry call would: empty when it can be
+// read completely, else what keeps it from being read, naming the file and,
+// for what it cannot parse, the line and what is wrong with it.
+std::string CheckStore();
 
 }  // namespace emu::reg

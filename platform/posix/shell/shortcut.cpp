@@ -7,6 +7,7 @@
 #include "kernel/paths.h"
 #include "core/wide.h"
 #include "core/host_error.h"
+#include "shell/shortcut_file.h"
 
 namespace {
 const char16_t kProgramsFolder[] = u"\\Windows\\Start Menu\\Programs";
@@ -23,8 +24,8 @@ BOOL WINAPI SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL cre
   return call.ret(TRUE);
 }
 
-// The handheld's shortcut file: "N#" and the target text, N being the count
-// of characters after '#'. Made only where nothing exists yet.
+// The handheld's shortcut file (see shell/shortcut_file.h), made only where
+// nothing exists yet.
 BOOL WINAPI SHCreateShortcut(LPWSTR shortcut, LPWSTR target) {
   emu::ApiCall call("SHCreateShortcut", static_cast<LPCWSTR>(shortcut),
                     static_cast<LPCWSTR>(target));
@@ -33,8 +34,7 @@ BOOL WINAPI SHCreateShortcut(LPWSTR shortcut, LPWSTR target) {
   emu::HostPath p = emu::ResolvePath(shortcut);
   if (p.error) return call.fail(p.error, FALSE);
   if (p.exists) return call.fail(ERROR_ALREADY_EXISTS, FALSE);
-  std::u16string text(target);
-  std::string content = std::to_string(text.size()) + "#" + emu::ToUtf8(text);
+  std::string content = emu::ShortcutFile(target);
   int fd = open(p.host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return call.fail(emu::HostError(errno), FALSE);
   bool ok = write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
