@@ -56,10 +56,12 @@ BOOL CSkylodeDlg::OnInitDialog() {
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDownloadClientKey, 0, 0, &key) == ERROR_SUCCESS) {
     WCHAR address[kAddressChars + 1];
     memset(address, 0, sizeof(address));
-    if (ReadRememberedAddress(key, address))
-      SelectAddress(address);
-    else
+    // An empty address (an Update with an empty box) is no address to
+    // select, but it was read: the launcher is not made for it.
+    if (!ReadRememberedAddress(key, address))
       CreateLauncherShortcut();
+    else if (address[0] != 0)
+      SelectAddress(address);
     RegCloseKey(key);
   }
 

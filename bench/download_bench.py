@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Peak memory and time of DownloadHttpFile against `curl -o`, for one large
-body from the loopback server.
+"""Peak memory and time of DownloadHttpFile against `curl -o`, for one body
+from the loopback server: by default just under the download's bound of
+1,048,576 bytes, the largest file the program stores.
 
-  bench/download_bench.py [--build DIR] [--mib 256] [--runs 3] [--https]
+  bench/download_bench.py [--build DIR] [--bytes 1048575] [--runs 20] [--https]
 
 Builds bench/download_bench.cpp (the download_bench target) in an existing build
 folder (default: build), then downloads the same body with both and prints
@@ -18,6 +19,7 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+BOUND = 1048576  # the most a download may store
 ROOT = os.path.dirname(HERE)
 
 
@@ -42,8 +44,8 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__,
                                  formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--build", default=os.path.join(ROOT, "build"))
-    ap.add_argument("--mib", type=int, default=256)
-    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--bytes", type=int, default=BOUND - 1)
+    ap.add_argument("--runs", type=int, default=20)
     ap.add_argument("--https", action="store_true", help="over TLS (test CA) instead of http")
     args = ap.parse_args()
 
@@ -56,7 +58,9 @@ def main():
              "--exit-on-eof", "--max-seconds", "1800"],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         info = dict(w.split("=", 1) for w in server.stdout.readline().split())
-        size = args.mib << 20
+        size = args.bytes
+        if size > BOUND:
+            sys.exit(f"the program stores at most {BOUND} bytes")
         scheme, port = ("https", info["https"]) if args.https else ("http", info["http"])
         url = f"{scheme}://127.0.0.1:{port}/bytes/{size}"
 
@@ -81,14 +85,14 @@ def main():
             os.unlink(out)
             shutil.rmtree(device)
 
-        print(f"{args.mib} MiB over {scheme} from the loopback server, best of {args.runs}:")
-        print(f"{'':18}{'time s':>10}{'MiB/s':>10}{'peak RSS MiB':>14}")
+        print(f"{size} bytes over {scheme} from the loopback server, best of {args.runs}:")
+        print(f"{'':18}{'time ms':>10}{'MiB/s':>10}{'peak RSS MiB':>14}")
         best = {}
         for name, rows in results.items():
             t = min(r[0] for r in rows)
             rss = max(r[1] for r in rows) / 1024
             best[name] = (t, rss)
-            print(f"{name:18}{t:10.2f}{args.mib / t:10.0f}{rss:14.1f}")
+            print(f"{name:18}{t * 1000:10.1f}{size / 1048576 / t:10.0f}{rss:14.1f}")
         (t1, m1), (t2, m2) = best["DownloadHttpFile"], best["curl -o"]
         print(f"{'ratio':18}{t1 / t2:10.2f}{'':10}{m1 / m2:14.2f}")
     finally:

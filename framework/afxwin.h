@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <aygshell.h>
 
 #include <string.h>
 
@@ -149,7 +150,10 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control);
 class CDialog : public CWnd {
  public:
   explicit CDialog(UINT templateId, CWnd* parent = nullptr)
-      : m_nIDHelp(templateId), m_pParentWnd(parent) {}
+      : m_nIDHelp(templateId), m_pParentWnd(parent) {
+    memset(&m_shellActivate, 0, sizeof m_shellActivate);
+    m_shellActivate.cbSize = sizeof m_shellActivate;
+  }
   ~CDialog() override = default;
 
   virtual INT_PTR DoModal();
@@ -166,10 +170,19 @@ class CDialog : public CWnd {
 
   UINT m_nIDHelp;
   CWnd* m_pParentWnd;
+  // What the shell keeps across activation, so that the input panel comes
+  // back as it was (SHHandleWMActivate, SHHandleWMSettingChange).
+  SHACTIVATEINFO m_shellActivate;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  // The open dialogs, newest first: the dialog procedure finds its object
+  // by the window's handle.
+  static CDialog* FromHandle(HWND hwnd);
+  void Attach(HWND hwnd);
+  void Detach();
+  CDialog* m_pNextOpen = nullptr;
 };
 
 // ---- Application -----------------------------------------------------------

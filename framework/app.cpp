@@ -1,5 +1,7 @@
 #include "afxwin.h"
 
+#include <tlhelp32.h>
+
 namespace {
 
 CWinApp* g_app = nullptr;
@@ -16,6 +18,33 @@ void TitleFromModule(LPWSTR title, DWORD size) {
   name = name ? name + 1 : path;
   wcsncpy(title, name, size - 1);
   if (WCHAR* dot = const_cast<WCHAR*>(wcsrchr(title, u'.'))) *dot = 0;
+}
+
+// The file name of a path: what follows its last backslash.
+const WCHAR* FileName(const WCHAR* path) {
+  const WCHAR* slash = wcsrchr(path, u'\\');
+  return slash ? slash + 1 : path;
+}
+
+// Whether the process runs the executable `exe`. The snapshot's entry holds
+// the executable's path on some versions of the platform and only its file
+// name on others: a bare name is compared with the file name.
+bool RunsExecutable(DWORD pid, const WCHAR* exe) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry;
+  memset(&entry, 0, sizeof entry);
+  entry.dwSize = sizeof entry;
+  bool same = false;
+  for (BOOL more = ::Process32First(snapshot, &entry); more;
+       more = ::Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID != pid) continue;
+    const WCHAR* listed = entry.szExeFile;
+    same = wcschr(listed, u'\\') ? !_wcsicmp(listed, exe) : !_wcsicmp(listed, FileName(exe));
+    break;
+  }
+  ::CloseToolhelp32Snapshot(snapshot);
+  return same;
 }
 
 struct FindContext {
@@ -38,13 +67,7 @@ BOOL CALLBACK FindRunningCopy(HWND hwnd, LPARAM lp) {
     return TRUE;
   DWORD pid = 0;
   ::GetWindowThreadProcessId(hwnd, &pid);
-  HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-  if (!process) return TRUE;
-  WCHAR exe[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  BOOL same = ::QueryFullProcessImageNameW(process, 0, exe, &size) && !_wcsicmp(exe, ctx->exe);
-  ::CloseHandle(process);
-  if (!same) return TRUE;
+  if (!RunsExecutable(pid, ctx->exe)) return TRUE;
   ctx->found = hwnd;
   return FALSE;
 }

@@ -12,11 +12,38 @@ const AFX_MSGMAP* CDialog::GetThisMessageMap() {
 
 const AFX_MSGMAP* CDialog::GetMessageMap() const { return GetThisMessageMap(); }
 
+namespace {
+CDialog* g_openDialogs = nullptr;
+}  // namespace
+
+CDialog* CDialog::FromHandle(HWND hwnd) {
+  for (CDialog* d = g_openDialogs; d; d = d->m_pNextOpen)
+    if (d->m_hWnd == hwnd) return d;
+  return nullptr;
+}
+
+void CDialog::Attach(HWND hwnd) {
+  m_hWnd = hwnd;
+  m_pNextOpen = g_openDialogs;
+  g_openDialogs = this;
+}
+
+void CDialog::Detach() {
+  for (CDialog** link = &g_openDialogs; *link; link = &(*link)->m_pNextOpen) {
+    if (*link == this) {
+      *link = m_pNextOpen;
+      break;
+    }
+  }
+  m_pNextOpen = nullptr;
+  m_hWnd = nullptr;
+}
+
 INT_PTR CDialog::DoModal() {
   HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
   INT_PTR result = ::DialogBoxParamW(AfxGetResourceHandle(), MAKEINTRESOURCE(m_nIDHelp), parent,
                                      &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-  m_hWnd = nullptr;
+  Detach();
   return result;
 }
 
@@ -48,6 +75,16 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   try {
     if (DispatchMapped(msg, wp, lp)) return TRUE;
+    // The shell brings the input panel back as it was when the dialog lost
+    // activation; the dialog manager goes on with the message.
+    if (msg == WM_ACTIVATE) {
+      ::SHHandleWMActivate(m_hWnd, wp, lp, &m_shellActivate, 0);
+      return FALSE;
+    }
+    if (msg == WM_SETTINGCHANGE) {
+      ::SHHandleWMSettingChange(m_hWnd, wp, lp, &m_shellActivate);
+      return FALSE;
+    }
     if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
       if (LOWORD(wp) == IDOK) {
         OnOK();
@@ -74,8 +111,9 @@ INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_INITDIALOG) {
     auto* self = reinterpret_cast<CDialog*>(lp);
-    self->m_hWnd = hwnd;
-    ::SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+    self->Attach(hwnd);
+    memset(&self->m_shellActivate, 0, sizeof self->m_shellActivate);
+    self->m_shellActivate.cbSize = sizeof self->m_shellActivate;
     try {
       return self->OnInitDialog();
     } catch (CException* e) {
@@ -84,6 +122,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
       return TRUE;
     }
   }
-  auto* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+  CDialog* self = FromHandle(hwnd);
   return self ? self->HandleMessage(msg, wp, lp) : FALSE;
 }

@@ -25,7 +25,14 @@ CString CSkylodeDlg::InjectEphemeris(LPCWSTR path) {
   }
   CScopedHandle comGuard(com);  // closed before the file
 
-  DWORD size = GetFileSize(file, NULL);
+  DWORD sizeHigh = 0;
+  DWORD size = GetFileSize(file, &sizeHigh);
+  // Past 32 bits the file is too large whatever its low part says.
+  if (sizeHigh != 0) {
+    unsigned long long fullSize = (static_cast<unsigned long long>(sizeHigh) << 32) | size;
+    result.Format(TEXT("Strange filesize %I64u of %s"), fullSize, path);
+    return result;
+  }
   // One unsigned test rejects both the too small and the too large.
   if (size - kSmallestFile > kLargestFile - kSmallestFile) {
     result.Format(TEXT("Strange filesize %d of %s"), size, path);

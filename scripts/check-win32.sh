@@ -9,6 +9,7 @@ status=0
 for f in "$root"/app/*.cpp "$root"/gps/*.cpp "$root"/net/*.cpp; do
   [ -e "$f" ] || continue
   "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Werror -DUNICODE -D_UNICODE -DWIN32_LEAN_AND_MEAN \
+    -include "$root/platform/win32/handheld_routing.h" \
     -I"$root/platform/win32" -I"$root/framework" -I"$root/res" -I"$root/app" -I"$root/gps" \
     -I"$root/net" "$f" || status=1
 done

@@ -1,9 +1,11 @@
-// The handheld shell's calls: extra controls, full-screen dialogs, special
-// folders and shortcuts.
+// The handheld shell's calls: extra controls, full-screen dialogs, the input
+// panel across activation (aygshell), special folders and shortcuts (coredll,
+// declared in the shell's headers).
 #pragma once
 
 #include <windows.h>
 
+// aygshell.
 #define SHIDIM_FLAGS 0x0001
 #define SHIDIF_DONEBUTTON 0x0001
 #define SHIDIF_SIZEDLG 0x0002
@@ -18,13 +20,29 @@ typedef struct tagSHINITDLGINFO {
   DWORD dwFlags;
 } SHINITDLGINFO, *PSHINITDLGINFO;
 
+// What the shell keeps for a window across activation; zeroed, with cbSize
+// set, before the first SHHandleWMActivate.
+typedef struct {
+  DWORD cbSize;
+  HWND hwndLastFocus;
+  UINT fSipUp : 1;
+  UINT fSipOnDeactivation : 1;
+  UINT fActive : 1;
+  UINT fReserved : 29;
+} SHACTIVATEINFO, *PSHACTIVATEINFO;
+#define SHA_INPUTDIALOG 0x00000001
+
 extern "C" {
 BOOL WINAPI SHInitExtraControls(void);
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO pshidi);
+BOOL WINAPI SHHandleWMActivate(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO* psai,
+                               DWORD dwFlags);
+BOOL WINAPI SHHandleWMSettingChange(HWND hwnd, WPARAM wParam, LPARAM lParam, SHACTIVATEINFO* psai);
+// coredll.
 BOOL WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
 }
 
-// Desktop Win32 has these in shlobj.h.
+// coredll. Desktop Win32 has these in shlobj.h.
 #ifndef CSIDL_PROGRAMS
 #define CSIDL_PROGRAMS 0x0002
 #endif

@@ -1,4 +1,4 @@
-// Common controls: the progress bar's class and messages.
+// Common controls (commctrl): the progress bar's class and messages.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,5 @@
-// The platform's Connection Manager: mapping an address to a destination
-// network, a synchronous connection request, and its release.
+// The platform's Connection Manager (cellcore): mapping an address to a
+// destination network, a synchronous connection request, and its release.
 #pragma once
 
 #include <windows.h>

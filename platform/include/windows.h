@@ -1,6 +1,8 @@
 // The subset of the handheld's Win32-style API that Skylode calls, declared
-// with the platform's own names, values and signatures. On Linux the emulated
-// handheld in platform/posix implements it; a Win32 build uses the real header.
+// with the platform's own names, values and signatures, and nothing that only
+// desktop Win32 has. On Linux the emulated handheld in platform/posix
+// implements it; a Win32 build uses the real header. Each group names the
+// handheld library that provides it.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +11,7 @@
 #include <ctime>
 
 // ---- Basic types -----------------------------------------------------------
+// The platform's headers (windef.h, winnt.h); no library.
 
 #define WINAPI
 #define CALLBACK
@@ -143,6 +146,7 @@ typedef struct _TIME_ZONE_INFORMATION {
 static_assert(sizeof(TIME_ZONE_INFORMATION) == 172, "platform layout");
 
 // ---- Errors ----------------------------------------------------------------
+// Codes of winerror.h; the calls from coredll.
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -154,6 +158,7 @@ static_assert(sizeof(TIME_ZONE_INFORMATION) == 172, "platform layout");
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
+#define ERROR_NO_MORE_FILES 18L
 #define ERROR_NOT_READY 21L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
@@ -207,6 +212,7 @@ DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
                             LPWSTR lpBuffer, DWORD nSize, va_list* Arguments);
 
 // ---- Files and devices -----------------------------------------------------
+// coredll (the object store's file system and the device manager).
 
 #define GENERIC_READ 0x80000000UL
 #define GENERIC_WRITE 0x40000000UL
@@ -223,9 +229,6 @@ DWORD WINAPI FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
-#define MOVEFILE_REPLACE_EXISTING 0x00000001
-#define MOVEFILE_COPY_ALLOWED 0x00000002
-#define MOVEFILE_WRITE_THROUGH 0x00000008
 #define MAX_PATH 260
 
 // Relied on: "COMn:" opened with share mode 0 is exclusive, and a second open
@@ -241,12 +244,15 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+// Relied on: a file open in any program is neither deleted nor renamed nor
+// replaced (ERROR_SHARING_VIOLATION; FilesTest.OpenFilesAreNeitherDeletedNorRenamed).
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName);
+// Relied on: the new name must not exist (ERROR_ALREADY_EXISTS).
 BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
-// Relied on: MOVEFILE_REPLACE_EXISTING replaces the target in one step, so
-// the old file stays whole when the move fails
-// (FilesTest.MoveRenamesAndReplaceIsAtomic, DownloadTest.ReplacesTheTargetInOneStep).
-BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+// Relied on: both files must exist; the source's content replaces the
+// destination's in one step and the source is gone; a failure changes neither
+// (FilesTest.DeleteAndRenameReplacesInOneStep, DownloadTest.ReplacesTheTarget).
+BOOL WINAPI DeleteAndRenameFile(LPCWSTR lpszDestFile, LPCWSTR lpszSourceFile);
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 BOOL WINAPI CloseHandle(HANDLE hObject);
@@ -259,6 +265,7 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
 #define GetFileAttributes GetFileAttributesW
 
 // ---- Memory ----------------------------------------------------------------
+// coredll.
 
 #define LMEM_FIXED 0x0000
 #define LMEM_ZEROINIT 0x0040
@@ -271,6 +278,7 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, size_t dwBytes);
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 
 // ---- Registry --------------------------------------------------------------
+// coredll. The access masks are accepted and not checked, as on the handheld.
 
 #define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
@@ -312,6 +320,7 @@ LONG WINAPI RegCloseKey(HKEY hKey);
 #define RegSetValueEx RegSetValueExW
 
 // ---- Process, time, synchronisation ----------------------------------------
+// coredll.
 
 #define INFINITE 0xFFFFFFFF
 LPWSTR WINAPI GetCommandLineW(void);
@@ -334,6 +343,9 @@ DWORD WINAPI GetTimeZoneInformation(LPTIME_ZONE_INFORMATION lpTimeZoneInformatio
 void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
 
 // ---- The C runtime pieces the program needs for wide text and time ----------
+// The handheld's C runtime: coredll (wide strings, wsprintfW, wvsprintfW),
+// with corelibc, the device compiler's runtime library linked into the
+// program (the 64-bit time calls, _vscwprintf, the zone queries).
 
 // The platform's long is 32 bits: out-of-range numbers saturate.
 LONG _wtol(const WCHAR* str);
@@ -367,5 +379,6 @@ int _get_dstbias(long* seconds);
 int _get_daylight(int* hours);
 
 // ---- Windows, dialogs, messages --------------------------------------------
+// coredll (the window system).
 
 #include "winuser_decl.h"

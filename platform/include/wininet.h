@@ -1,5 +1,5 @@
-// The platform's HTTP client: the subset of its internet calls that Skylode
-// uses, with the platform's names, values and signatures.
+// The platform's HTTP client (wininet): the subset of its internet calls
+// that Skylode uses, with the platform's names, values and signatures.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +12,10 @@ typedef WORD INTERNET_PORT;
 #define INTERNET_OPEN_TYPE_PRECONFIG 0
 #define INTERNET_OPEN_TYPE_DIRECT 1
 #define INTERNET_OPEN_TYPE_PROXY 3
+
+// Options of InternetQueryOption: the client's time limits, in milliseconds.
+#define INTERNET_OPTION_CONNECT_TIMEOUT 2
+#define INTERNET_OPTION_RECEIVE_TIMEOUT 6
 
 // Request flags.
 #define INTERNET_FLAG_RELOAD 0x80000000
@@ -138,3 +142,8 @@ BOOL WINAPI HttpQueryInfoW(HINTERNET hRequest, DWORD dwInfoLevel, LPVOID lpBuffe
 BOOL WINAPI InternetGetLastResponseInfoW(LPDWORD lpdwError, LPWSTR lpszBuffer,
                                          LPDWORD lpdwBufferLength);
 DWORD WINAPI InternetAttemptConnect(DWORD dwReserved);
+// Relied on: the time limits come as a DWORD of milliseconds, for a session
+// handle or for the client as a whole (null)
+// (WininetTest.TimeLimitsFollowTheSetting).
+BOOL WINAPI InternetQueryOptionW(HINTERNET hInternet, DWORD dwOption, LPVOID lpBuffer,
+                                 LPDWORD lpdwBufferLength);

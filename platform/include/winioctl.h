@@ -1,4 +1,4 @@
-// Device control codes.
+// Device control codes (the platform's headers; DeviceIoControl is coredll's).
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,5 @@
-// Window-system part of the platform API subset (included by windows.h).
+// Window-system part of the platform API subset (included by windows.h):
+// coredll, the handheld's window system (its GWES part).
 #pragma once
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -31,6 +32,7 @@ typedef struct tagMSG {
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_SHOWWINDOW 0x0018
+#define WM_SETTINGCHANGE 0x001A
 #define WM_SETCURSOR 0x0020
 #define WM_SETFONT 0x0030
 #define WM_GETDLGCODE 0x0087
@@ -47,6 +49,12 @@ typedef struct tagMSG {
 
 #define ICON_SMALL 0
 #define ICON_BIG 1
+
+// WM_ACTIVATE's wParam; WM_SETTINGCHANGE's wParam when the input panel moved.
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+#define SPI_SETSIPINFO 224
 
 // Commands and notifications
 #define IDOK 1
@@ -86,11 +94,11 @@ typedef struct tagMSG {
 #define DS_MODALFRAME 0x80L
 #define BS_PUSHBUTTON 0x00000000L
 #define BS_DEFPUSHBUTTON 0x00000001L
-#define CBS_SIMPLE 0x0001L
 #define CBS_DROPDOWN 0x0002L
 #define CBS_DROPDOWNLIST 0x0003L
 #define CBS_AUTOHSCROLL 0x0040L
 #define CBS_SORT 0x0100L
+#define ES_AUTOHSCROLL 0x0080L
 #define SS_LEFT 0x00000000L
 #define SS_CENTER 0x00000001L
 #define SS_RIGHT 0x00000002L
@@ -103,7 +111,6 @@ typedef struct tagMSG {
 #define GWL_ID (-12)
 #define GWL_USERDATA (-21)
 #define DWL_USER 8
-#define DWLP_USER DWL_USER
 #define DWL_MSGRESULT 0
 #define GW_HWNDFIRST 0
 #define GW_HWNDNEXT 2
@@ -188,8 +195,6 @@ BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
 int WINAPI GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
 int WINAPI GetWindowTextLengthW(HWND hWnd);
 LONG WINAPI GetWindowLongW(HWND hWnd, int nIndex);
-LONG_PTR WINAPI GetWindowLongPtrW(HWND hWnd, int nIndex);
-LONG_PTR WINAPI SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 HWND WINAPI GetParent(HWND hWnd);
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
 int WINAPI GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
@@ -205,12 +210,6 @@ HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HICON WINAPI LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
-
-// The path of a process's executable, as the handheld's toolhelp would give it.
-BOOL WINAPI QueryFullProcessImageNameW(HANDLE hProcess, DWORD dwFlags, LPWSTR lpExeName,
-                                       PDWORD lpdwSize);
-#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
-HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
 
 #define LoadCursor LoadCursorW
 #define LoadIcon LoadIconW

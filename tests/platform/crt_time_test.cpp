@@ -191,7 +191,7 @@ TEST_F(CrtTimeTest, MktimeRange) {
     Fields local;
     __time64_t want;
   };
-  // The range is checked on the local time read, before the zone's offset.
+  // The range holds for the local time read and for the UTC moment it names.
   const Case cases[] = {
       {&kUtc, {1970, 1, 1, 0, 0}, 0},
       {&kUtc, {1969, 12, 31, 23, 59, 59}, -1},
@@ -202,6 +202,9 @@ TEST_F(CrtTimeTest, MktimeRange) {
       {&kUsEast, {1970, 1, 1, 0, 0}, 5 * 3600},
       {&kEast8, {1970, 1, 1, 8, 0}, 0},
       {&kEast8, {3000, 12, 31, 23, 59, 59}, 32535215999 - 8 * 3600},
+      {&kEast8, {1970, 1, 1, 7, 0, 0}, -1},
+      {&kUsEast, {3000, 12, 31, 18, 59, 59}, 32535215999},
+      {&kUsEast, {3000, 12, 31, 19, 0, 0}, -1},
   };
   for (const auto& c : cases) {
     UseZone(*c.zone);
@@ -265,12 +268,12 @@ TEST_F(CrtTimeTest, LocaltimeRange) {
       {&kUtc, 0, "1970-01-01 00:00:00 dst=0"},
       {&kUtc, 32535215999, "3000-12-31 23:59:59 dst=0"},
       {&kUtc, 32535216000, "null"},
-      // The local result must lie in the range too.
-      {&kUsEast, 0, "null"},
+      // Only the instant is bounded: its local time may lie outside.
+      {&kUsEast, 0, "1969-12-31 19:00:00 dst=0"},
       {&kUsEast, 5 * 3600, "1970-01-01 00:00:00 dst=0"},
       {&kEast8, 0, "1970-01-01 08:00:00 dst=0"},
       {&kEast8, 32535215999 - 8 * 3600, "3000-12-31 23:59:59 dst=0"},
-      {&kEast8, 32535215999 - 8 * 3600 + 1, "null"},
+      {&kEast8, 32535215999, "3001-01-01 07:59:59 dst=0"},
       {&kEurope, 32535215999 - 3600, "3000-12-31 23:59:59 dst=0"},
   };
   for (const auto& c : cases) {
@@ -319,6 +322,38 @@ TEST_F(CrtTimeTest, ZoneValues) {
     EXPECT_EQ(daylight, c.daylight) << c.name;
   }
   EXPECT_NE(_get_timezone(nullptr), 0);
+}
+
+TEST_F(CrtTimeTest, ExtremeBiasesAreSummedIn64BitsAndCannotBeShown) {
+  constexpr int64_t kMax = INT32_MAX, kMin = INT32_MIN;
+  struct Case {
+    int64_t bias, standard_bias;
+    bool dates;  // the standard bias counts only with change dates
+    long timezone;
+  };
+  // In 32 bits the first two sums would wrap to a few minutes, the next two
+  // to the other end of the range.
+  const Case cases[] = {
+      {kMax, kMax, true, (kMax + kMax) * 60}, {kMin, kMin, true, (kMin + kMin) * 60},
+      {kMax, 1, true, (kMax + 1) * 60},       {kMin, -1, true, (kMin - 1) * 60},
+      {kMax, kMax, false, kMax * 60},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.bias) + " + " + std::to_string(c.standard_bias));
+    TIME_ZONE_INFORMATION zone =
+        c.dates ? Zone(static_cast<LONG>(c.bias), Rule(3, 5, 2), Rule(10, 5, 3), -60)
+                : Zone(static_cast<LONG>(c.bias));
+    zone.StandardBias = static_cast<LONG>(c.standard_bias);
+    UseZone(zone);
+    TIME_ZONE_INFORMATION read{};
+    EXPECT_NE(GetTimeZoneInformation(&read), TIME_ZONE_ID_INVALID);
+    long tz = 0;
+    EXPECT_EQ(_get_timezone(&tz), 0);
+    EXPECT_EQ(tz, c.timezone);
+    // Thousands of years off: no local time in the platform's range.
+    EXPECT_EQ(UtcToLocal({2009, 6, 15, 12, 0}), "null");
+    EXPECT_EQ(UtcToLocal({2009, 12, 15, 12, 0}), "null");
+  }
 }
 
 TEST_F(CrtTimeTest, ZoneIsReadOnceUntilReset) {

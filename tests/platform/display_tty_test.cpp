@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <thread>
 
+#include "display/tty/layout.h"
 #include "support/device_fixture.h"
 #include "support/handheld_builders.h"
 #include "support/loopback_server.h"
@@ -444,6 +446,27 @@ TEST_F(TtyDisplayTest, TheDisplayFollowsSkylodeDisplayOrTheTerminal) {
   // Through pipes: the line protocol.
   ProgramRun run = RunSkylode(dir_, "dump\n", ProgramOptions{{}, {{"SKYLODE_DISPLAY", ""}}, 30});
   EXPECT_NE(run.out.find("caption: Skylode\n"), std::string::npos) << run.out << run.err;
+}
+
+// Control characters in a text (a server's, say) are drawn as visible
+// placeholders, never sent to the terminal, and never break a line.
+TEST(TtyText, ControlCharactersShowAsPlaceholders) {
+  const std::wstring text = L"a\r\nb\tc\x1b[2J\x7f\\";
+  struct Case {
+    const char* locale;
+    std::wstring shown;
+  } cases[] = {
+      {"C.UTF-8", L"a\u240d\u240ab\u2409c\u241b[2J\u2421\\"},
+      {"C", L"a??b?c?[2J?\\"},  // no pictures without UTF-8
+  };
+  std::string before = setlocale(LC_CTYPE, nullptr);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale);
+    if (!setlocale(LC_CTYPE, c.locale)) continue;
+    EXPECT_EQ(emu::tty::Printable(text), c.shown);
+    EXPECT_EQ(emu::tty::Wrap(L"x " + text, 40), std::vector<std::wstring>{L"x " + c.shown});
+  }
+  setlocale(LC_CTYPE, before.c_str());
 }
 
 }  // namespace

@@ -113,8 +113,20 @@ TEST_F(FilesTest, FailuresGiveTheHandheldsErrorCodes) {
        ERROR_FILE_NOT_FOUND},
       {"move into missing folder", [] { return MoveFileW(u"\\windows\\a.txt", u"\\no\\c.txt"); },
        ERROR_PATH_NOT_FOUND},
-      {"move to reboot", [] { return MoveFileExW(u"\\windows\\a.txt", u"\\c.txt", 4); },
-       ERROR_INVALID_PARAMETER},
+      {"replace missing target",
+       [] { return DeleteAndRenameFile(u"\\windows\\none", u"\\windows\\a.txt"); },
+       ERROR_FILE_NOT_FOUND},
+      {"replace from missing file",
+       [] { return DeleteAndRenameFile(u"\\windows\\a.txt", u"\\windows\\none"); },
+       ERROR_FILE_NOT_FOUND},
+      {"replace in missing folder",
+       [] { return DeleteAndRenameFile(u"\\no\\a.txt", u"\\windows\\a.txt"); },
+       ERROR_PATH_NOT_FOUND},
+      {"replace a folder", [] { return DeleteAndRenameFile(u"\\windows", u"\\windows\\a.txt"); },
+       ERROR_ACCESS_DENIED},
+      {"replace by itself",
+       [] { return DeleteAndRenameFile(u"\\windows\\a.txt", u"\\WINDOWS\\A.TXT"); },
+       ERROR_ACCESS_DENIED},
       {"attributes of missing file",
        [] { return GetFileAttributesW(u"\\windows\\none") != INVALID_FILE_ATTRIBUTES; },
        ERROR_FILE_NOT_FOUND},
@@ -235,6 +247,12 @@ TEST_F(FilesTest, ShareModesBetweenHandlesOfThisProcess) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(MoveFileW(u"\\s.txt", u"\\t.txt"), FALSE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  WriteHostFile("fs/u.txt", "other");
+  for (auto replace : {std::pair{u"\\s.txt", u"\\u.txt"}, std::pair{u"\\u.txt", u"\\s.txt"}}) {
+    EXPECT_EQ(DeleteAndRenameFile(replace.first, replace.second), FALSE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  }
+  EXPECT_EQ(ReadHostFile("fs/u.txt"), "other");
   EXPECT_EQ(ReadHostFile("fs/s.txt"), "data");
   CloseHandle(h);
   EXPECT_TRUE(DeleteFileW(u"\\s.txt"));
@@ -268,6 +286,56 @@ TEST_F(FilesTest, ExclusiveOpenHoldsAgainstOtherProcesses) {
   h = Open(u"\\x.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
   EXPECT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+}
+
+// Another program's open file (here a child process's handle that shares
+// everything) can be neither deleted nor renamed nor replaced, nor replace.
+TEST_F(FilesTest, OpenFilesAreNeitherDeletedNorRenamed) {
+  WriteHostFile("fs/windows/open.dat", "held");
+  WriteHostFile("fs/windows/other.dat", "other");
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    HANDLE h = CreateFileW(u"\\windows\\open.dat", GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    char c = h == INVALID_HANDLE_VALUE ? 'n' : 'y';
+    ssize_t ignored = write(ready[1], &c, 1);
+    ignored = read(done[0], &c, 1);  // hold the file until the parent has tried
+    (void)ignored;
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  struct Case {
+    const char* what;
+    std::function<BOOL()> call;
+  } cases[] = {
+      {"delete", [] { return DeleteFileW(u"\\windows\\open.dat"); }},
+      {"rename", [] { return MoveFileW(u"\\windows\\open.dat", u"\\windows\\new.dat"); }},
+      {"be replaced",
+       [] { return DeleteAndRenameFile(u"\\windows\\open.dat", u"\\windows\\other.dat"); }},
+      {"replace",
+       [] { return DeleteAndRenameFile(u"\\windows\\other.dat", u"\\windows\\open.dat"); }},
+  };
+  for (const auto& k : cases) {
+    SetLastError(0);
+    EXPECT_FALSE(k.call()) << k.what;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << k.what;
+  }
+  EXPECT_EQ(ReadHostFile("fs/windows/open.dat"), "held");
+  EXPECT_EQ(ReadHostFile("fs/windows/other.dat"), "other");
+  EXPECT_FALSE(Exists("fs/windows/new.dat"));
+
+  ASSERT_EQ(write(done[1], "x", 1), 1);
+  int status;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(DeleteAndRenameFile(u"\\windows\\other.dat", u"\\windows\\open.dat"));
+  EXPECT_EQ(ReadHostFile("fs/windows/other.dat"), "held");
   for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
 }
 
@@ -329,20 +397,31 @@ TEST_F(FilesTest, WriteBeyondWhatTheHostTakesIsDiskFull) {
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_DISK_FULL));
 }
 
-TEST_F(FilesTest, MoveRenamesAndReplaceIsAtomic) {
-  WriteHostFile("fs/windows/a.tmp", "new");
-  WriteHostFile("fs/windows/a.dat", "old");
-  EXPECT_TRUE(MoveFileExW(u"\\windows\\A.TMP", u"\\windows\\a.DAT", MOVEFILE_REPLACE_EXISTING));
-  EXPECT_FALSE(Exists("fs/windows/a.tmp"));
-  EXPECT_EQ(ReadHostFile("fs/windows/a.dat"), "new");  // the existing name is kept
-
+TEST_F(FilesTest, MoveRenamesToAFreeName) {
+  WriteHostFile("fs/windows/a.dat", "new");
   EXPECT_TRUE(CreateDirectoryW(u"\\Windows\\Sub", nullptr));
-  EXPECT_TRUE(MoveFileW(u"\\windows\\a.dat", u"\\windows\\sub\\Moved.dat"));
+  EXPECT_TRUE(MoveFileW(u"\\windows\\A.DAT", u"\\windows\\sub\\Moved.dat"));
   EXPECT_EQ(ReadHostFile("fs/windows/Sub/Moved.dat"), "new");
   // Only the case changes.
   EXPECT_TRUE(MoveFileW(u"\\windows\\sub\\moved.dat", u"\\windows\\sub\\MOVED.DAT"));
   EXPECT_EQ(ReadHostFile("fs/windows/Sub/MOVED.DAT"), "new");
   EXPECT_FALSE(Exists("fs/windows/Sub/Moved.dat"));
+}
+
+TEST_F(FilesTest, DeleteAndRenameReplacesInOneStep) {
+  WriteHostFile("fs/windows/a.tmp", "new");
+  WriteHostFile("fs/windows/a.dat", "old");
+  EXPECT_TRUE(DeleteAndRenameFile(u"\\windows\\a.DAT", u"\\windows\\A.TMP"));
+  EXPECT_FALSE(Exists("fs/windows/a.tmp"));
+  EXPECT_EQ(ReadHostFile("fs/windows/a.dat"), "new");  // the destination keeps its name
+
+  // An injected failure changes neither file.
+  WriteHostFile("fs/windows/b.tmp", "newer");
+  emu::SetFaults("DeleteAndRenameFile=5");
+  EXPECT_FALSE(DeleteAndRenameFile(u"\\windows\\a.dat", u"\\windows\\b.tmp"));
+  EXPECT_EQ(GetLastError(), 5u);
+  EXPECT_EQ(ReadHostFile("fs/windows/a.dat"), "new");
+  EXPECT_EQ(ReadHostFile("fs/windows/b.tmp"), "newer");
 }
 
 TEST_F(FilesTest, Attributes) {

@@ -251,6 +251,17 @@ TEST_F(WininetTest, OpenFailsWithThePlatformsCodes) {
       {Url("https", "/r?redirect=" + to_http), kSecureFlags, 0},
       {Url("http", "/r?redirect=self"), kPlainFlags, ERROR_HTTP_REDIRECT_FAILED},
       {Url("http", "/r?redirect=ftp://127.0.0.1/x"), kPlainFlags, ERROR_HTTP_REDIRECT_FAILED},
+      // Lengths that disagree, in two headers or in one, are a bad reply;
+      // the same length twice is one length.
+      {Url("http", "/bytes/10?announce=11&announce=10"), kPlainFlags,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("https", "/bytes/10?announce=10&announce=11"), kSecureFlags,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("http", "/bytes/10?announce=10,%2011"), kPlainFlags, ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("http", "/bytes/10?chunked=1&announce=10&announce=11"), kPlainFlags,
+       ERROR_HTTP_INVALID_SERVER_RESPONSE},
+      {Url("http", "/bytes/10?announce=10&announce=010"), kPlainFlags, 0},
+      {Url("http", "/bytes/10?announce=10,%2010"), kPlainFlags, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.url + " flags " + std::to_string(c.flags));
@@ -369,4 +380,38 @@ TEST_F(WininetTest, HandlesAreCheckedAndClosedOnce) {
   EXPECT_TRUE(InternetCloseHandle(request));
   EXPECT_FALSE(InternetCloseHandle(request));
   EXPECT_FALSE(InternetReadFile(request, buffer, sizeof buffer, &got));
+}
+
+TEST_F(WininetTest, TimeLimitsFollowTheSetting) {
+  auto query = [](HINTERNET h, DWORD option) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return InternetQueryOptionW(h, option, &value, &size) && size == sizeof value ? value : 0u;
+  };
+  struct Case {
+    const char* setting;  // SKYLODE_HTTP_TIMEOUT_MS; null: unset
+    DWORD connect, receive;
+  } cases[] = {{nullptr, 60000, 30000}, {"1500", 1500, 1500}, {"45000", 45000, 30000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.setting ? c.setting : "unset");
+    if (c.setting)
+      setenv("SKYLODE_HTTP_TIMEOUT_MS", c.setting, 1);
+    else
+      unsetenv("SKYLODE_HTTP_TIMEOUT_MS");
+    for (HINTERNET h : {session_.h, static_cast<HINTERNET>(nullptr)}) {
+      EXPECT_EQ(query(h, INTERNET_OPTION_CONNECT_TIMEOUT), c.connect);
+      EXPECT_EQ(query(h, INTERNET_OPTION_RECEIVE_TIMEOUT), c.receive);
+    }
+  }
+
+  // The platform's buffer rules, an option it does not know, a bad handle.
+  DWORD value = 0, size = 2;
+  EXPECT_FALSE(InternetQueryOptionW(session_.h, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, &size));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(size, sizeof(DWORD));
+  EXPECT_FALSE(InternetQueryOptionW(session_.h, 9999, &value, &size));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_INVALID_OPTION));
+  HINTERNET bad = reinterpret_cast<HINTERNET>(0x7777);
+  EXPECT_FALSE(InternetQueryOptionW(bad, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, &size));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }

@@ -3,16 +3,20 @@
 #include <afxcmn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/device_fixture.h"
 #include "support/trace_reader.h"
 #include "core/api_call.h"
+#include "core/clock.h"
 #include "display/script/protocol.h"
 #include "support/loopback_server.h"
 #include "net.h"
@@ -162,14 +166,58 @@ TEST_F(DownloadTest, WorksWithoutABar) {
   EXPECT_TRUE(Calls("ShowWindow").empty());
 }
 
-TEST_F(DownloadTest, ReplacesTheTargetInOneStep) {
-  ASSERT_TRUE(Download(Url("http", "/files/ee.bin")));
-  EXPECT_TRUE(Calls("DeleteFileW").size() == 1u);  // the old temporary file only
-  auto moves = Calls("MoveFileExW");
-  ASSERT_EQ(moves.size(), 1u);
-  EXPECT_EQ(
-      moves[0].rfind("MoveFileExW \"\\windows\\tmp\" \"\\windows\\ZUZIdarudaZozo.ee\" 0x1 ", 0), 0u)
-      << moves[0];
+// An existing target is replaced in one step by the handheld's
+// DeleteAndRenameFile; a missing one is made by MoveFile. Each failing in
+// turn leaves the old file whole (or none) and shows one box.
+TEST_F(DownloadTest, ReplacesTheTarget) {
+  const std::string replace =
+      "DeleteAndRenameFile \"\\windows\\ZUZIdarudaZozo.ee\" \"\\windows\\tmp\" ";
+  const std::string move = "MoveFileW \"\\windows\\tmp\" \"\\windows\\ZUZIdarudaZozo.ee\" ";
+  struct Case {
+    const char* name;
+    bool target_exists;
+    std::string faults;
+    std::string call;  // the trace line's start of the one replacing call
+    const char* box;   // null: success
+  } cases[] = {
+      {"over the old file", true, "", replace, nullptr},
+      {"where there is none", false, "", move, nullptr},
+      {"over the old file, failing", true, "DeleteAndRenameFile=5", replace,
+       "box: Skylode | Error 5 MoveFile \\\\windows\\\\ZUZIdarudaZozo.ee | OK"},
+      {"where there is none, failing", false, "MoveFileW=112", move,
+       "box: Skylode | Error 112 MoveFile \\\\windows\\\\ZUZIdarudaZozo.ee | OK"},
+      // MoveFile never takes an existing name: the old file stays.
+      {"the old file unseen", true, "GetFileAttributesW=5", move,
+       "box: Skylode | Error 183 MoveFile \\\\windows\\\\ZUZIdarudaZozo.ee | OK"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Path(kTarget));
+    if (c.target_exists) WriteHostFile(kTarget, kOld);
+    emu::SetFaults(c.faults);
+    bool ok = Download(Url("http", "/files/ee.bin"));
+    emu::SetFaults("");
+    EXPECT_EQ(ok, c.box == nullptr);
+    auto replacing = Calls("DeleteAndRenameFile");
+    auto moving = Calls("MoveFileW");
+    ASSERT_EQ(replacing.size() + moving.size(), 1u);
+    std::string line = replacing.empty() ? moving[0] : replacing[0];
+    EXPECT_EQ(line.rfind(c.call, 0), 0u) << line;
+    EXPECT_EQ(Calls("DeleteFileW").size(), 1u);  // the old temporary file only
+    if (c.box) {
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_EQ(boxes_[0], c.box);
+      EXPECT_EQ(Exists(kTarget), c.target_exists);
+      if (c.target_exists) {
+        EXPECT_EQ(ReadHostFile(kTarget), kOld);
+      }
+      EXPECT_TRUE(ReadHostFile(kTemporary) == body_);  // kept until the next download
+    } else {
+      EXPECT_TRUE(boxes_.empty());
+      EXPECT_TRUE(ReadHostFile(kTarget) == body_);
+      EXPECT_FALSE(Exists(kTemporary));
+    }
+  }
 }
 
 TEST_F(DownloadTest, CapitalSchemeGetsThePlainFlags) {
@@ -214,6 +262,10 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
        false},
       {"no reason", Url("http", "/files/ee.bin?status=500&reason="), "", "HTTP status 500", false,
        false},
+      // The server's words stay inside the box's one line.
+      {"control characters",
+       Url("http", "/files/ee.bin?status=500&reason=Bad%0Dbox:%20x%09y%5Cz%1B"), "",
+       R"(HTTP status 500 Bad\rbox: x\ty\\z\x1b)", false, false},
       // The connection breaks: the transfer is a failure.
       {"cut", Url("http", "/files/ee.bin?cut=70000"), "", "Error 12030 InternetReadFile", false,
        true},
@@ -223,19 +275,27 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
        true},
       {"stall", Url("http", "/files/ee.bin?stall=70000"), "", "Error 12002 InternetReadFile", false,
        true},
+      {"conflicting lengths", Url("http", "/files/ee.bin?announce=150001&announce=150000"), "",
+       "Error 12152 InternetOpenUrl, The server sent conflicting Content-Length headers", false,
+       false},
       {"short of the announced length", Url("http", "/files/ee.bin?chunked=1&announce=200000"), "",
        "Incomplete download: 150001 of 200000 bytes", false, true},
       // The platform's own failures.
       {"internet open", Url("http", "/files/ee.bin"), "InternetOpenW=8", "Error 8 InternetOpen",
        false, false},
-      {"create", Url("http", "/files/ee.bin"), "CreateFileW=5", "Error 5 CreateFile \\windows\\tmp",
-       false, false},
+      {"create", Url("http", "/files/ee.bin"), "CreateFileW=5",
+       R"(Error 5 CreateFile \\windows\\tmp)", false, false},
       {"one write", Url("http", "/files/ee.bin"), "WriteFile#3=112",
-       "Error 112 WriteFile \\windows\\tmp", false, true},
+       R"(Error 112 WriteFile \\windows\\tmp)", false, true},
       {"last write names the code", Url("http", "/files/ee.bin"), "WriteFile#3=112,WriteFile#9=29",
-       "Error 29 WriteFile \\windows\\tmp", false, true},
-      {"move", Url("http", "/files/ee.bin"), "MoveFileExW=5",
-       "Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee", false, true},
+       R"(Error 29 WriteFile \\windows\\tmp)", false, true},
+      {"replace", Url("http", "/files/ee.bin"), "DeleteAndRenameFile=5",
+       R"(Error 5 MoveFile \\windows\\ZUZIdarudaZozo.ee)", false, true},
+      // A server cannot make the handheld store more than the bound.
+      {"announced too large", Url("http", "/bytes/1048577"), "",
+       "Download too large: more than 1048576 bytes", false, false},
+      {"too large, unannounced", Url("http", "/bytes/1048577?chunked=1"), "",
+       "Download too large: more than 1048576 bytes", false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -260,6 +320,7 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
     EXPECT_EQ(Exists(kTemporary), c.temporary);
     if (c.temporary) {
       EXPECT_NE(ReadHostFile(kTemporary), "left over");
+      EXPECT_LE(ReadHostFile(kTemporary).size(), 1048576u);
     }
     // Every handle is closed: file, request, session.
     EXPECT_EQ(Calls("InternetCloseHandle").size(),
@@ -267,6 +328,107 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
     EXPECT_EQ(Calls("CloseHandle").size(), Opened("CreateFileW"));
     EXPECT_EQ(Calls("ShowWindow").size(), 2u);
   }
+}
+
+// The bound: a body of exactly 1 MiB is stored; past it nothing more is
+// written, and an announced length past it is refused before any read.
+TEST_F(DownloadTest, StoresNothingPastTheBound) {
+  const std::string too_large = "box: Skylode | Download too large: more than 1048576 bytes | OK";
+  struct Case {
+    std::string path;
+    const char* box;      // null: success
+    long long temporary;  // the temporary file's size afterwards; -1: none
+    bool reads;           // the body was read at all
+  } cases[] = {
+      {"/bytes/1048576", nullptr, -1, true},
+      {"/bytes/1048576?chunked=1", nullptr, -1, true},
+      {"/bytes/1048577", too_large.c_str(), -1, false},
+      {"/bytes/5000000?length=none", too_large.c_str(), 1048576, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    WriteHostFile(kTarget, kOld);
+    bool ok = Download(Url("http", c.path));
+    EXPECT_EQ(ok, c.box == nullptr);
+    if (c.box) {
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_EQ(boxes_[0], c.box);
+      EXPECT_EQ(ReadHostFile(kTarget), kOld);
+    } else {
+      EXPECT_TRUE(boxes_.empty());
+      EXPECT_EQ(ReadHostFile(kTarget).size(), 1048576u);
+    }
+    EXPECT_EQ(Exists(kTemporary), c.temporary >= 0);
+    if (c.temporary >= 0) {
+      EXPECT_EQ(static_cast<long long>(ReadHostFile(kTemporary).size()), c.temporary);
+    }
+    EXPECT_EQ(!Calls("InternetReadFile").empty(), c.reads);
+  }
+}
+
+// A server that trickles keeps every read within the client's wait for data;
+// the whole download still ends, with one box and the old file kept. Its
+// limit is twenty of the client's waits, at most ten minutes.
+TEST_F(DownloadTest, GivesUpOnATricklingServer) {
+  // The client's wait cut to 300 ms: the download's limit is 6 s.
+  setenv("SKYLODE_HTTP_TIMEOUT_MS", "300", 1);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Download(Url("http", "/bytes/100000?trickle=40")));
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], "box: Skylode | Download timed out after 6 s | OK");
+  EXPECT_EQ(ReadHostFile(kTarget), kOld);
+  EXPECT_GE(seconds, 6.0);
+  EXPECT_LT(seconds, 12.0);
+
+  // As the handheld comes (a 30 s wait), ten minutes: the emulation's clock
+  // runs fast here while the server trickles in real time.
+  unsetenv("SKYLODE_HTTP_TIMEOUT_MS");
+  emu::UseVirtualClock(true);
+  std::atomic<bool> done{false};
+  std::thread clock([&] {
+    while (!done) {
+      emu::AdvanceClock(20000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  EXPECT_FALSE(Download(Url("http", "/bytes/100000?trickle=20")));
+  done = true;
+  clock.join();
+  emu::UseVirtualClock(false);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], "box: Skylode | Download timed out after 600 s | OK");
+  EXPECT_EQ(ReadHostFile(kTarget), kOld);
+}
+
+// Memory running out while the failure's text is made, and again in the
+// catch-all, still closes every handle and shows the one report; the next
+// download is not blocked by a leftover open file.
+TEST_F(DownloadTest, ExhaustedMemoryInTheErrorPathClosesEverything) {
+  // Find which heap allocation builds the write failure's text.
+  emu::SetFaults("WriteFile#1=31");
+  ASSERT_FALSE(Download(Url("http", "/files/ee.bin")));
+  std::istringstream trace(ReadTrace(Path("trace.txt")));
+  int allocations = 0;
+  for (std::string line; std::getline(trace, line);) {
+    if (line.rfind("WriteFile ", 0) == 0) break;
+    if (line.rfind("HeapAlloc ", 0) == 0) ++allocations;
+  }
+  std::string text = std::to_string(allocations + 1), again = std::to_string(allocations + 2);
+  emu::SetFaults("WriteFile#1=31,HeapAlloc#" + text + "=8,HeapAlloc#" + again + "=8");
+  bool ok = true;
+  EXPECT_NO_THROW(ok = Download(Url("http", "/files/ee.bin")));
+  emu::SetFaults("");
+  EXPECT_FALSE(ok);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], "box: Skylode | error reading http file | OK");
+  EXPECT_EQ(Calls("InternetCloseHandle").size(),
+            Opened("InternetOpenW") + Opened("InternetOpenUrlW"));
+  EXPECT_EQ(Calls("CloseHandle").size(), Opened("CreateFileW"));
+  EXPECT_EQ(ReadHostFile(kTarget), kOld);
+
+  ASSERT_TRUE(Download(Url("http", "/files/ee.bin")));
+  EXPECT_TRUE(ReadHostFile(kTarget) == body_);
 }
 
 TEST_F(DownloadTest, CatchAllReportsExhaustedMemory) {

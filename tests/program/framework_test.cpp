@@ -7,6 +7,7 @@
 #include <functional>
 #include <new>
 #include <sstream>
+#include <vector>
 
 #include "core/clock.h"
 #include "display/script/protocol.h"
@@ -15,6 +16,7 @@
 #include "support/device_fixture.h"
 #include "support/handheld_builders.h"
 #include "resource.h"
+#include "user/window_system.h"
 
 namespace {
 
@@ -118,6 +120,87 @@ TEST_F(FrameworkTest, WithoutTheRunningCopysWindowTheProgramStartsAfterTenSecond
        p = trace.find("EnumWindows", p + 1))
     ++looks;
   EXPECT_EQ(looks, 40);
+}
+
+}  // namespace
+
+namespace {
+
+// With the address focused, the input panel is up; a box comes and goes.
+// Whether the panel is up again afterwards.
+bool PanelAfterABox(HWND dlg, bool* before) {
+  ::SetForegroundWindow(dlg);
+  ::SetFocus(::GetDlgItem(dlg, IDC_ADDRESS));
+  *before = emu::WindowSystem::Get().input_panel_up;
+  ::MessageBoxW(dlg, u"A box", u"Skylode", MB_OK);
+  return emu::WindowSystem::Get().input_panel_up;
+}
+
+class PanelDlg : public CDialog {
+ public:
+  PanelDlg() : CDialog(IDD_MAIN) {}
+  bool before = false, after = false;
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    after = PanelAfterABox(m_hWnd, &before);
+    EndDialog(IDCANCEL);
+    return TRUE;
+  }
+};
+
+struct PlainResult {
+  bool before = false, after = false;
+};
+
+// A dialog procedure that leaves activation to nobody.
+INT_PTR CALLBACK PlainDialogProc(HWND dlg, UINT msg, WPARAM, LPARAM lp) {
+  if (msg != WM_INITDIALOG) return FALSE;
+  auto* result = reinterpret_cast<PlainResult*>(lp);
+  result->after = PanelAfterABox(dlg, &result->before);
+  ::EndDialog(dlg, IDCANCEL);
+  return TRUE;
+}
+
+// The framework's dialog hands WM_ACTIVATE and WM_SETTINGCHANGE to the shell
+// with its activation record, so the input panel comes back after a box; a
+// dialog that does not loses it.
+TEST_F(FrameworkTest, TheInputPanelComesBackAfterABox) {
+  std::istringstream in("ok\nok\n");
+  std::ostringstream out;
+  emu::UseScriptDisplay(in, out);
+  SHInitExtraControls();
+  std::string trace = root_ + "/trace";
+  emu::SetTraceFile(trace);
+  PanelDlg framework;
+  framework.DoModal();
+  emu::SetTraceFile("");
+  PlainResult plain;
+  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCE(IDD_MAIN), nullptr, PlainDialogProc,
+                  reinterpret_cast<LPARAM>(&plain));
+  EXPECT_EQ(CountOf(out.str(), "answer: ok"), 2) << out.str();
+
+  EXPECT_TRUE(framework.before);
+  EXPECT_TRUE(framework.after);
+  EXPECT_TRUE(plain.before);
+  EXPECT_FALSE(plain.after);
+
+  // Activated at start, deactivated by the box (the panel was up), activated
+  // again when it closed (the panel up again); each panel move was told.
+  std::vector<std::string> wparams, panels;
+  for (const std::string& line : TracedCalls(trace, "SHHandleWMActivate")) {
+    std::istringstream words(line);
+    std::string name, hwnd, wparam;
+    words >> name >> hwnd >> wparam;
+    wparams.push_back(wparam);
+    panels.push_back(line.substr(line.find(" sip=") + 5, 4));
+  }
+  EXPECT_EQ(wparams, (std::vector<std::string>{"1", "0", "1"}));
+  EXPECT_EQ(panels, (std::vector<std::string>{"fals", "true", "true"}));
+  EXPECT_GE(TracedCalls(trace, "SHHandleWMSettingChange").size(), 2u);
+  for (const std::string& line : TracedCalls(trace, "SHHandleWMSettingChange"))
+    EXPECT_NE(line.find(" 224 "), std::string::npos) << line;
 }
 
 }  // namespace

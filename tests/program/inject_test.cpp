@@ -86,22 +86,28 @@ TEST_F(InjectTest, LoadsTheFileAndShowsTheNewValidity) {
 }
 
 struct SizeCase {
-  size_t size;
+  uint64_t size;
   std::string result;
 };
 
 TEST_F(InjectTest, AcceptsOnlyFilesOf100To204800Bytes) {
+  const uint64_t k4GiB = uint64_t{1} << 32;
   const SizeCase cases[] = {
       {0, "Strange filesize 0 of \\windows\\ZUZIdarudaZozo.ee"},
       {99, "Strange filesize 99 of \\windows\\ZUZIdarudaZozo.ee"},
       {100, ""},
       {204800, ""},
       {204801, "Strange filesize 204801 of \\windows\\ZUZIdarudaZozo.ee"},
+      // Past 4 GiB, where the low part alone would pass (sparse files).
+      {k4GiB + 40960, "Strange filesize 4295008256 of \\windows\\ZUZIdarudaZozo.ee"},
+      {k4GiB + 100, "Strange filesize 4294967396 of \\windows\\ZUZIdarudaZozo.ee"},
+      {k4GiB, "Strange filesize 4294967296 of \\windows\\ZUZIdarudaZozo.ee"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.size);
     std::filesystem::remove(Path("dev/COM7/ephemeris"));
-    WriteHostFile(kTargetFile, std::string(c.size, 'x'));
+    WriteHostFile(kTargetFile, "");
+    std::filesystem::resize_file(Path(kTargetFile), c.size);
     EXPECT_EQ(Inject(), c.result);
     EXPECT_EQ(Exists("dev/COM7/ephemeris"), c.result.empty());
     ExpectHandlesClosed();
@@ -158,20 +164,38 @@ TEST_F(InjectTest, APortHeldByAnotherProgramIsReported) {
 }
 
 TEST_F(InjectTest, ARecordThatCannotBeShownIsReportedNotShown) {
-  WriteHostFile(kTargetFile, std::string(150, 'x'));
-  std::string result;
-  status_ = RunDialog([&](HarnessDlg& dlg) {
-    // The port is opened by the harness as the injection would; the driver
-    // hands back a record with month 13.
-    WriteHostFile("dev/COM7/validity", Record(2009, 13, 2, 3, 4));
-    HANDLE port =
-        CreateFileW(u"COM7:", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-    CString message = dlg.QueryEphemerisValidity(port);
-    CloseHandle(port);
-    result = emu::ToUtf8(static_cast<LPCWSTR>(message));
-  });
-  EXPECT_EQ(result, "Invalid validity date 2009-13-2 3:4");
-  EXPECT_EQ(LinesStarting(status_, "status:"), "");
+  // A stored zone whose biases add up to thousands of years.
+  TIME_ZONE_INFORMATION far = Zone(INT32_MAX);
+  far.StandardBias = far.DaylightBias = INT32_MAX;
+  far.StandardDate = Rule(10, 0, 5, 3);
+  far.DaylightDate = Rule(3, 0, 5, 2);
+  struct Case {
+    const char* name;
+    TIME_ZONE_INFORMATION zone;
+    std::string record;
+    std::string result;
+  };
+  const Case cases[] = {
+      {"month 13", Zone(0), Record(2009, 13, 2, 3, 4), "Invalid validity date 2009-13-2 3:4"},
+      {"zone out of range", far, Record(2009, 6, 2, 3, 4), "Invalid validity date 2009-6-2 3:4"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteRegistry(ZoneRegistry(c.zone));
+    emu::ResetCrtTimeZone();
+    std::string result;
+    status_ = RunDialog([&](HarnessDlg& dlg) {
+      // The port is opened by the harness as the injection would.
+      WriteHostFile("dev/COM7/validity", c.record);
+      HANDLE port =
+          CreateFileW(u"COM7:", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+      CString message = dlg.QueryEphemerisValidity(port);
+      CloseHandle(port);
+      result = emu::ToUtf8(static_cast<LPCWSTR>(message));
+    });
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(LinesStarting(status_, "status:"), "");
+  }
 }
 
 struct PortNameCase {

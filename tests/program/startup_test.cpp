@@ -72,6 +72,10 @@ TEST_F(StartupTest, RemembersTheAddressOfTheLastUpdate) {
        kPresets[0]},
       {"url without terminator", std::string(kClientKey) + "\"url\"=hex(1):68,00,74,00\n", "ht", 5,
        "ht"},
+      // An Update with an empty box remembered nothing to select.
+      {"url empty", std::string(kClientKey) + "\"url\"=\"\"\n", "", 0, kPresets[0]},
+      {"url a lone terminator", std::string(kClientKey) + "\"url\"=hex(1):00,00\n", "", 0,
+       kPresets[0]},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -114,6 +118,12 @@ TEST_F(StartupTest, ShowsTheReceiversValidityInLocalTime) {
       {"minute 60", Zone(0), Record(2009, 1, 1, 0, 60), "status: hidden"},
       {"before 1970", Zone(0), Record(1969, 12, 31, 23, 59), "status: hidden"},
       {"after 3000", Zone(0), Record(3001, 1, 1, 0, 0), "status: hidden"},
+      // Read as local standard time, the first half hour of 1970 east of
+      // UTC is still 1969 in UTC; the local time shown may pass 3000.
+      {"first hour of 1970 east of UTC", CentralEurope(), Record(1970, 1, 1, 0, 30),
+       "status: hidden"},
+      {"last hour of 3000 east of UTC", CentralEurope(), Record(3000, 12, 31, 23, 30),
+       "status: shown Updated until 3001-01-01 00:30"},
       {"short record", Zone(0), Record(2009, 6, 15, 14, 30).substr(0, 8), "status: hidden"},
   };
   for (const auto& c : cases) {
@@ -200,6 +210,22 @@ TEST_F(StartupTest, HelpListsEveryCommand) {
        {"click <id>", "type <text>", "select <n>", "ok ", "cancel ", "yes, no", "dump ", "help "})
     EXPECT_NE(help.find("help: " + std::string(command)), std::string::npos) << command << help;
   EXPECT_EQ(LinesStarting(run.out, "error:"), "");
+}
+
+TEST_F(StartupTest, ControlCharactersArePrintedEscaped) {
+  // A remembered address with line breaks and other control characters, as
+  // a registry may hold it; a typed one; a refused command.
+  std::u16string url = u"http://x/a\r\nbox: y\\z\x1b[2J\x85\u2028";
+  WriteRegistry(std::string(kClientKey) + "\"url\"=hex(1):" + HexList(url.data(), url.size() * 2) +
+                ",00,00\n");
+  ProgramRun run = RunSkylode(dir_, "dump\ntype a\tb\x01 c\ndump\nfly\x7f away\n");
+  std::string remembered = R"(http://x/a\r\nbox: y\\z\x1b[2J\x85\u2028)";
+  EXPECT_EQ(LinesStarting(run.out, "list: 5"),
+            "list: 5 " + remembered + "\n" + "list: 5 " + remembered + "\n");
+  EXPECT_EQ(LinesStarting(run.out, "field:"),
+            "field: " + remembered + "\n" + R"(field: a\tb\x01 c)" + "\n");
+  EXPECT_EQ(LinesStarting(run.out, "error:"),
+            std::string(R"(error: fly\x7f away: unknown command; help lists the commands)") + "\n");
 }
 
 TEST_F(StartupTest, ASecondStartBringsTheFirstToTheFront) {

@@ -74,7 +74,7 @@ TEST_F(UpdateTest, ASuccessfulUpdateShowsNoBoxAndTheNewValidity) {
                          "LoadCursorW null #32514",
                          "SetCursor",
                          "InternetOpenUrlW",
-                         "MoveFileExW",
+                         "MoveFileW",
                          "0x220051",
                          "SetDlgItemTextW",
                          "ConnMgrReleaseConnection",
@@ -154,7 +154,12 @@ TEST_F(UpdateTest, EachFailureIsToldInExactlyOneBox) {
       {"driver refuses", "/bytes/300", "31",
        "box: Skylode | Failed to copy to COM7:, error 31 | OK", false},
       {"file too small", "/bytes/50", "",
-       "box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK", false},
+       R"(box: Skylode | Strange filesize 50 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
+      // Stored (within the download's bound), yet too big for the receiver.
+      {"file too big", "/bytes/204801", "",
+       R"(box: Skylode | Strange filesize 204801 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
+      {"file at the download's bound", "/bytes/1048576", "",
+       R"(box: Skylode | Strange filesize 1048576 of \\windows\\ZUZIdarudaZozo.ee | OK)", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -183,6 +188,81 @@ TEST_F(UpdateTest, ASecondPressHidesTheStatusUntilItSucceedsAgain) {
   std::string status = LinesStarting(run.out, "status:");
   std::regex shape("status: shown (Updated until .*)\nstatus: hidden\nstatus: shown \\1\n");
   EXPECT_TRUE(std::regex_match(status, shape)) << status;
+}
+
+// The handle a trace line's call returned ("... -> 0x104 err=0") or took
+// as its first argument ("CloseHandle 0x104 -> ...").
+std::string ResultOf(const std::string& line) {
+  size_t at = line.find(" -> ") + 4;
+  return line.substr(at, line.find(' ', at) - at);
+}
+std::string FirstArgument(const std::string& line) {
+  size_t at = line.find(' ') + 1;
+  return line.substr(at, line.find(' ', at) - at);
+}
+
+TEST_F(UpdateTest, WhatAFailedCloseLeavesOpenIsReleasedAtExit) {
+  // Every close of one whole update fails in turn: the program cannot help
+  // leaving that handle open, and its exit must still be clean.
+  Run(Type(Url("/bytes/3000")) + "click 1000\n");
+  std::vector<std::string> faults;
+  for (const char* close : {"CloseHandle", "InternetCloseHandle"}) {
+    size_t count = TracedCalls(Path("../trace"), close).size();
+    ASSERT_GT(count, 0u) << close << "\n" << Trace();
+    for (size_t n = 1; n <= count; ++n) faults.push_back(close + ("#" + std::to_string(n)));
+  }
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(fault);
+    std::filesystem::remove(Path("../trace"));
+    ProgramRun run =
+        Run(Type(Url("/bytes/3000")) + "click 1000\n", {}, {{"SKYLODE_FAULTS", fault + "=31"}});
+    EXPECT_EQ(run.err, "");
+    std::string mutex = ResultOf(TracedCalls(Path("../trace"), "CreateMutexW").at(0));
+    std::string left;
+    for (const auto& line : TracedCalls(Path("../trace"), fault.substr(0, fault.find('#'))))
+      if (line.find(" -> 0 err=31") != std::string::npos) left = FirstArgument(line);
+    EXPECT_EQ(LinesStarting(Trace(), "(exit)"),
+              "(exit) open handles: " + mutex + " " + left + "\n");
+  }
+}
+
+// Memory running out while the download's failure is told, twice in a row
+// (the failure's text, then the catch-all's): its handles are closed, so the
+// next Updates are not blocked by an open temporary file and the program ends
+// normally.
+TEST_F(UpdateTest, ExhaustedMemoryInTheDownloadsErrorPathLeavesNothingOpen) {
+  std::string input = Type(Url("/bytes/3000")) + "click 1000\nok\n";
+  // Which heap allocation builds the write failure's text.
+  Run(input, {}, {{"SKYLODE_FAULTS", "WriteFile#1=31"}});
+  std::istringstream trace(Trace());
+  int allocations = 0;
+  for (std::string line; std::getline(trace, line);) {
+    if (line.rfind("WriteFile ", 0) == 0) break;
+    if (line.rfind("HeapAlloc ", 0) == 0) ++allocations;
+  }
+  std::filesystem::remove(Path("../trace"));
+  std::string faults = "WriteFile#1=31,HeapAlloc#" + std::to_string(allocations + 1) +
+                       "=8,HeapAlloc#" + std::to_string(allocations + 2) + "=8";
+  ProgramRun run =
+      Run(input + "click 1000\nok\nclick 1000\ndump\n", {}, {{"SKYLODE_FAULTS", faults}});
+  std::string boxes = LinesStarting(run.out, "box:");
+  EXPECT_EQ(boxes.rfind("box: Skylode | error reading http file | OK\n", 0), 0u) << boxes;
+  EXPECT_EQ(boxes.find("Error 32"), std::string::npos) << boxes;
+  EXPECT_NE(run.out.find("status: shown Updated until"), std::string::npos) << run.out;
+  EXPECT_EQ(ReadHostFile("dev/COM7/ephemeris").size(), 3000u);
+}
+
+// A server that trickles cannot keep an unattended run alive: the download
+// gives up (here after 20 of the client's 300 ms waits), the box is told and
+// the program closes as after any other outcome.
+TEST_F(UpdateTest, AnUnattendedUpdateFromATricklingServerEnds) {
+  WriteRegistry(std::string(kClientKey) + "\"url\"=\"" + Url("/bytes/40960?trickle=40") + "\"\n\n" +
+                ZoneRegistry(Zone(0)));
+  WriteHostFile(kTargetFile, "old data");
+  ProgramRun run = Run("", {"/u"}, {{"SKYLODE_HTTP_TIMEOUT_MS", "300"}});
+  EXPECT_EQ(LinesStarting(run.out, "box:"), "box: Skylode | Download timed out after 6 s | OK\n");
+  EXPECT_NE(run.out.find("closed\n"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(kTargetFile), "old data");
 }
 
 // ---- Unattended mode and the launcher shortcut ------------------------------
@@ -228,13 +308,18 @@ TEST_F(UpdateTest, UnattendedWithoutTheKeyUsesTheFirstPresetAndNoStillCloses) {
   EXPECT_NE(run.out.find("closed\n"), std::string::npos);
   EXPECT_EQ(CountOf(Trace(), "\nSleep 3000"), 1);
 
-  // Yes at every prompt (here: boxes nobody can answer) goes on to the download.
-  std::filesystem::remove(Path("../trace"));
-  run = Run("", {"/u"});
-  EXPECT_NE(LinesStarting(Trace(), "InternetOpenUrlW")
-                .find(" \"http://ee.maker-a.example/packedEphemeris.ee\" "),
-            std::string::npos);
-  EXPECT_EQ(CountOf(run.out, "box: Skylode | Error 12029 InternetOpenUrl, "), 1) << run.out;
+  // Yes at every prompt (here: boxes nobody can answer) goes on to the
+  // download. An empty remembered address counts as none.
+  for (const std::string& reg : {std::string(), std::string(kClientKey) + "\"url\"=\"\"\n"}) {
+    SCOPED_TRACE(reg);
+    WriteRegistry(reg + "\n" + ZoneRegistry(Zone(0)));
+    std::filesystem::remove(Path("../trace"));
+    run = Run("", {"/u"});
+    EXPECT_NE(LinesStarting(Trace(), "InternetOpenUrlW")
+                  .find(" \"http://ee.maker-a.example/packedEphemeris.ee\" "),
+              std::string::npos);
+    EXPECT_EQ(CountOf(run.out, "box: Skylode | Error 12029 InternetOpenUrl, "), 1) << run.out;
+  }
 }
 
 TEST_F(UpdateTest, TheLauncherShortcutIsMadeOnlyWhenTheKeyHasNoAddress) {
@@ -251,9 +336,10 @@ TEST_F(UpdateTest, TheLauncherShortcutIsMadeOnlyWhenTheKeyHasNoAddress) {
   Run("");
   EXPECT_EQ(ReadHostFile(kShortcut), "mine");
 
-  // An address remembered, or no key at all: never made.
-  for (const std::string& reg :
-       {std::string(kClientKey) + "\"url\"=\"http://x.example/\"\n", std::string()}) {
+  // An address remembered (an empty one too: it was read), or no key at
+  // all: never made.
+  for (const std::string& reg : {std::string(kClientKey) + "\"url\"=\"http://x.example/\"\n",
+                                 std::string(kClientKey) + "\"url\"=\"\"\n", std::string()}) {
     std::filesystem::remove(Path(kShortcut));
     WriteRegistry(reg);
     Run("");

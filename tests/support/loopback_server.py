@@ -22,15 +22,17 @@ Query options, for any of them:
                         connection
   chunked=1             chunked transfer encoding
   announce=N            Content-Length: N whatever the body (with chunked=1:
-                        both headers)
+                        both headers); given again, one more such header
+                        each time ("announce=5&announce=6")
   cut=N                 announce the whole body, send N bytes, close
   reset=N               send N bytes of the body, then reset the connection
   stall=N               send N bytes of the body, then send nothing
+  trickle=MS            send the body a byte every MS milliseconds
   stall_headers=1       send nothing at all
 
 Bounded: it exits after --max-seconds, after --max-requests requests, when
-its standard input ends (with --exit-on-eof), or on SIGTERM/SIGINT. A stall
-lasts at most --stall-seconds.
+its standard input ends (with --exit-on-eof), or on SIGTERM/SIGINT. A stall,
+or a trickle, lasts at most --stall-seconds.
 """
 
 import argparse
@@ -173,6 +175,17 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(0.05)
         self.close_connection = True
 
+    def trickle(self, read, size, pause, chunked):
+        deadline = time.monotonic() + self.server.limits.stall_seconds
+        for offset in range(size):
+            if time.monotonic() >= deadline or self.server.limits.stop.is_set():
+                break
+            byte = read(offset, 1)
+            self.wfile.write(b"1\r\n" + byte + b"\r\n" if chunked else byte)
+            self.wfile.flush()
+            time.sleep(pause)
+        self.close_connection = True
+
     def send_head(self, status, reason, headers):
         line = f"HTTP/1.1 {status}" + (f" {reason}" if reason else "") + "\r\n"
         head = line + "".join(f"{k}: {v}\r\n" for k, v in headers) + "\r\n"
@@ -187,7 +200,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def respond(self):
         url = urllib.parse.urlsplit(self.path)
-        q = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
+        pairs = urllib.parse.parse_qsl(url.query, keep_blank_values=True)
+        q = dict(pairs)
+        announced = [v for k, v in pairs if k == "announce"]
         if q.get("stall_headers"):
             return self.stall()
 
@@ -218,8 +233,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         chunked = bool(q.get("chunked"))
         if chunked:
             headers.append(("Transfer-Encoding", "chunked"))
-        if "announce" in q:
-            headers.append(("Content-Length", q["announce"]))
+        if announced:
+            headers.extend(("Content-Length", v) for v in announced)
         elif q.get("length") == "none":
             headers.append(("Connection", "close"))
             self.close_connection = True
@@ -233,6 +248,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for key in ("cut", "reset", "stall"):
             if key in q:
                 limit, end_action = min(size, int(q[key])), key
+        if "trickle" in q:
+            return self.trickle(read, limit, float(q["trickle"]) / 1000, chunked)
         offset = 0
         while offset < limit:
             block = read(offset, min(BLOCK, limit - offset))

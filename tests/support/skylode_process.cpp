@@ -3,42 +3,68 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <map>
+#include <vector>
+
+extern char** environ;
 
 namespace {
 
-void Exec(const char* exe, const std::string& device, const ProgramOptions& options,
-          const std::string& working_dir) {
-  setenv("SKYLODE_DEVICE", device.c_str(), 1);
-  setenv("SKYLODE_DISPLAY", "script", 1);
-  for (const auto& [k, v] : options.env) setenv(k.c_str(), v.c_str(), 1);
-  if (!working_dir.empty() && chdir(working_dir.c_str()) != 0) _exit(126);
-  std::vector<char*> argv{const_cast<char*>(exe)};
-  for (const auto& a : options.args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  execv(exe, argv.data());
-  _exit(127);
+// The environment for the program: the test's own, with SKYLODE_DEVICE, the
+// script display and the options' variables.
+std::vector<std::string> Environment(const std::string& device, const ProgramOptions& options) {
+  std::map<std::string, std::string> vars;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    size_t eq = entry.find('=');
+    if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  vars["SKYLODE_DEVICE"] = device;
+  vars["SKYLODE_DISPLAY"] = "script";
+  for (const auto& [k, v] : options.env) vars[k] = v;
+  std::vector<std::string> env;
+  for (const auto& [k, v] : vars) env.push_back(k + "=" + v);
+  return env;
 }
 
+// Spawned rather than forked, and with close-on-exec pipes, so tests may
+// start several at once from several threads.
 int Start(const std::string& device, const ProgramOptions& options, int* in, int* out, int* err,
           const char* exe = SKYLODE_EXE, const std::string& working_dir = "") {
   int pin[2], pout[2], perr[2];
-  if (pipe(pin) || pipe(pout) || pipe(perr)) return -1;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(pin[0], 0);
-    dup2(pout[1], 1);
-    dup2(perr[1], 2);
-    for (int fd : {pin[0], pin[1], pout[0], pout[1], perr[0], perr[1]}) close(fd);
-    Exec(exe, device, options, working_dir);
-  }
+  if (pipe2(pin, O_CLOEXEC) || pipe2(pout, O_CLOEXEC) || pipe2(perr, O_CLOEXEC)) return -1;
+  std::vector<std::string> args{exe};
+  args.insert(args.end(), options.args.begin(), options.args.end());
+  std::vector<std::string> env = Environment(device, options);
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pin[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, pout[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, perr[1], 2);
+  if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
+  pid_t pid = -1;
+  if (posix_spawn(&pid, exe, &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
   close(pin[0]);
   close(pout[1]);
   close(perr[1]);
+  if (pid < 0) {
+    close(pin[1]);
+    close(pout[0]);
+    close(perr[0]);
+    return -1;
+  }
   *in = pin[1];
   *out = pout[0];
   *err = perr[0];

@@ -1,7 +1,9 @@
 #include "core/handles.h"
 
+#include <iterator>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "core/api_call.h"
 
@@ -15,8 +17,8 @@ struct Table {
 };
 
 Table& table() {
-  static Table t;
-  return t;
+  static Table* t = new Table;  // never destroyed: see ReleaseHandlesAtExit
+  return *t;
 }
 
 }  // namespace
@@ -46,6 +48,20 @@ bool RemoveHandle(HANDLE h) {
   doomed = std::move(it->second);
   t.objects.erase(it);
   return true;
+}
+
+void ReleaseHandlesAtExit() {
+  std::map<uintptr_t, std::shared_ptr<KernelObject>> doomed;
+  {
+    auto& t = table();
+    std::lock_guard guard(t.lock);
+    doomed.swap(t.objects);
+  }
+  std::string line = "(exit) open handles:";
+  for (const auto& [value, object] : doomed)
+    line += " " + TraceText(reinterpret_cast<HANDLE>(value));
+  if (TraceEnabled()) TraceLine(doomed.empty() ? line + " none" : line);
+  while (!doomed.empty()) doomed.erase(std::prev(doomed.end()));
 }
 
 }  // namespace emu

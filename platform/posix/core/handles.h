@@ -21,4 +21,11 @@ std::shared_ptr<T> GetHandle(HANDLE h) {
 // Drops the table's reference; false for a handle that is not open.
 bool RemoveHandle(HANDLE h);
 
+// The program has ended: releases every handle still open, newest first,
+// while everything their objects use is still there, and traces
+// "(exit) open handles: <handles>" (or "none"). The table itself is never
+// destroyed, so a handle left open is never released from a static
+// destructor.
+void ReleaseHandlesAtExit();
+
 }  // namespace emu

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr int64_t kDay = 86400;
-// The platform's range, on either clock: 1970-01-01 00:00:00 .. 3000-12-31 23:59:59.
+// The platform's range: 1970-01-01 00:00:00 .. 3000-12-31 23:59:59, for the
+// local time _mktime64 reads and for every UTC instant.
 const int64_t kMaxSeconds = emu::DaysFromCivil(3001, 1, 1) * kDay - 1;
 
 std::mutex g_lock;
@@ -77,8 +78,12 @@ __time64_t _mktime64(struct tm* t) {
       emu::ZoneHasDaylight(zone) &&
       (t->tm_isdst > 0 || (t->tm_isdst < 0 && emu::DaylightAtLocalStandard(zone, local)));
   int64_t west = emu::StandardOffsetWest(zone) + (daylight ? emu::DaylightShift(zone) : 0);
+  // The range holds for the UTC moment too: a time just after the start of
+  // 1970 east of UTC, or at the end of 3000 west of it, lies outside.
+  int64_t utc = local + west;
+  if (utc < 0 || utc > kMaxSeconds) return -1;
   SplitLocal(local, daylight, -west, t);
-  return local + west;
+  return utc;
 }
 
 struct tm* _localtime64(const __time64_t* timer) {
@@ -86,9 +91,9 @@ struct tm* _localtime64(const __time64_t* timer) {
   const TIME_ZONE_INFORMATION zone = Zone();
   bool daylight = emu::ZoneHasDaylight(zone) && emu::DaylightAtInstant(zone, *timer);
   int64_t west = emu::StandardOffsetWest(zone) + (daylight ? emu::DaylightShift(zone) : 0);
+  // Only the instant is bounded; its local time may lie before 1970 or
+  // after 3000.
   int64_t local = *timer - west;
-  // Only local times _mktime64 accepts back are returned.
-  if (local < 0 || local > kMaxSeconds) return nullptr;
   thread_local tm result;
   SplitLocal(local, daylight, -west, &result);
   return &result;

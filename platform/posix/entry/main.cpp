@@ -7,6 +7,8 @@
 #include <string>
 
 #include "core/device.h"
+#include "core/handles.h"
+#include "core/leftovers.h"
 #include "core/wide.h"
 #include "display/choice.h"
 #include "entry/host_options.h"
@@ -34,8 +36,14 @@ int main(int argc, char** argv) {
     bool quote = arg.empty() || arg.find(u' ') != std::u16string::npos;
     arguments += quote ? u"\"" + arg + u"\"" : arg;
   }
+  // What killed programs left in the device folder goes before this one
+  // makes anything of its own there.
+  emu::RemoveLeftovers();
   emu::SetCommandLine(arguments);
   emu::SetDisplayFactory(emu::MakeDisplay);
   signal(SIGPIPE, SIG_IGN);  // a closed script reader must not kill the program mid-update
-  return wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
+  int code = wWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), SW_SHOW);
+  // As the handheld does for an ended program: what it left open is closed.
+  emu::ReleaseHandlesAtExit();
+  return code;
 }

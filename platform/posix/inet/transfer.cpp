@@ -2,9 +2,11 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "inet/errors.h"
 #include "inet/settings.h"
@@ -39,6 +41,29 @@ std::string Lower(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
+}
+
+// Every Content-Length value of the response (a header may list several,
+// comma-separated) is the same: otherwise where the body ends is unknown,
+// and HTTP requires the reply to be refused.
+bool LengthsAgree(const HttpResponse& response) {
+  std::optional<std::string> first;
+  for (const auto& [name, value] : response.headers) {
+    if (Lower(name) != "content-length") continue;
+    size_t pos = 0;
+    while (pos <= value.size()) {
+      size_t comma = value.find(',', pos);
+      if (comma == std::string::npos) comma = value.size();
+      std::string one = Trim(value.substr(pos, comma - pos));
+      pos = comma + 1;
+      // "010" and "10" are one length.
+      if (one.find_first_not_of("0123456789") == std::string::npos && one.size() > 1)
+        one.erase(0, std::min(one.find_first_not_of('0'), one.size() - 1));
+      if (!first) first = one;
+      if (one != *first) return false;
+    }
+  }
+  return true;
 }
 
 bool IsRedirect(long status) {
@@ -233,6 +258,9 @@ DWORD HttpTransfer::Open(const HttpRequest& request) {
       if (result_ != CURLE_OK) return FinishedWithError();
       return Failed(ERROR_HTTP_INVALID_SERVER_RESPONSE, "The server sent no response");
     }
+    if (!LengthsAgree(response_))
+      return Failed(ERROR_HTTP_INVALID_SERVER_RESPONSE,
+                    "The server sent conflicting Content-Length headers");
     if (!IsRedirect(response_.status) || (request.flags & INTERNET_FLAG_NO_AUTO_REDIRECT))
       return ERROR_SUCCESS;
     std::string location;

@@ -1,4 +1,4 @@
-// Calls on files by name: delete, move, attributes, new folders.
+// Calls on files by name: delete, move, replace, attributes, new folders.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -15,11 +15,6 @@
 
 namespace emu {
 namespace {
-
-bool OpenHere(const std::string& host) {
-  struct stat st;
-  return stat(host.c_str(), &st) == 0 && FileOpenHere(st.st_dev, st.st_ino);
-}
 
 std::string Parent(const std::string& host) { return host.substr(0, host.rfind('/')); }
 
@@ -52,17 +47,16 @@ int RenameNoReplace(const std::string& from, const std::string& to, bool is_dir)
   return unlink(from.c_str()) == 0 ? 0 : errno;
 }
 
-BOOL Move(ApiCall& call, LPCWSTR from, LPCWSTR to, DWORD flags) {
-  constexpr DWORD kKnown =
-      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
-  if (!from || !to || (flags & ~kKnown)) return call.fail(ERROR_INVALID_PARAMETER, FALSE);
+BOOL Move(ApiCall& call, LPCWSTR from, LPCWSTR to) {
+  if (!from || !to) return call.fail(ERROR_INVALID_PARAMETER, FALSE);
   HostPath src = ResolvePath(from);
   if (src.error) return call.fail(src.error, FALSE);
   if (!src.exists) return call.fail(ERROR_FILE_NOT_FOUND, FALSE);
   HostPath dst = ResolvePath(to);
   if (dst.error) return call.fail(dst.error, FALSE);
   if (src.is_root || dst.is_root) return call.fail(ERROR_ACCESS_DENIED, FALSE);
-  if (!src.is_dir && OpenHere(src.host)) return call.fail(ERROR_SHARING_VIOLATION, FALSE);
+  NameChangeHold hold;
+  if (!src.is_dir && hold.Take(src.host)) return call.fail(ERROR_SHARING_VIOLATION, FALSE);
 
   int err = 0;
   if (dst.exists && dst.host == src.host) {
@@ -70,17 +64,31 @@ BOOL Move(ApiCall& call, LPCWSTR from, LPCWSTR to, DWORD flags) {
     std::string renamed = Parent(src.host) + "/" + ToUtf8(LastName(to));
     if (renamed != src.host && rename(src.host.c_str(), renamed.c_str()) != 0) err = errno;
   } else if (dst.exists) {
-    if (!(flags & MOVEFILE_REPLACE_EXISTING)) return call.fail(ERROR_ALREADY_EXISTS, FALSE);
-    if (src.is_dir || dst.is_dir) return call.fail(ERROR_ACCESS_DENIED, FALSE);
-    if (OpenHere(dst.host)) return call.fail(ERROR_SHARING_VIOLATION, FALSE);
-    if (rename(src.host.c_str(), dst.host.c_str()) != 0) err = errno;  // atomic replace
+    return call.fail(ERROR_ALREADY_EXISTS, FALSE);  // the new name must be free
   } else {
     err = RenameNoReplace(src.host, dst.host, src.is_dir);
   }
   if (err == EEXIST) return call.fail(ERROR_ALREADY_EXISTS, FALSE);
   if (err == ENOENT) return call.fail(ERROR_PATH_NOT_FOUND, FALSE);
   if (err) return call.fail(HostError(err), FALSE);
-  if (flags & MOVEFILE_WRITE_THROUGH) SyncFolder(Parent(dst.host));
+  return call.ret(TRUE);
+}
+
+// Both files must exist; the source's content takes the destination's name in
+// one step, so a failure leaves both as they were.
+BOOL Replace(ApiCall& call, LPCWSTR dest, LPCWSTR source) {
+  if (!dest || !source) return call.fail(ERROR_INVALID_PARAMETER, FALSE);
+  HostPath dst = ResolvePath(dest);
+  if (dst.error) return call.fail(dst.error, FALSE);
+  HostPath src = ResolvePath(source);
+  if (src.error) return call.fail(src.error, FALSE);
+  if (!dst.exists || !src.exists) return call.fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (dst.is_dir || src.is_dir || dst.host == src.host)
+    return call.fail(ERROR_ACCESS_DENIED, FALSE);
+  NameChangeHold hold;
+  if (hold.Take(src.host) || hold.Take(dst.host)) return call.fail(ERROR_SHARING_VIOLATION, FALSE);
+  if (rename(src.host.c_str(), dst.host.c_str()) != 0) return call.fail(HostError(errno), FALSE);
+  SyncFolder(Parent(dst.host));
   return call.ret(TRUE);
 }
 
@@ -94,8 +102,9 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
   if (path.error) return call.fail(path.error, FALSE);
   if (!path.exists) return call.fail(ERROR_FILE_NOT_FOUND, FALSE);
   if (path.is_dir) return call.fail(ERROR_ACCESS_DENIED, FALSE);
-  // As on the handheld, an open file cannot be deleted.
-  if (emu::OpenHere(path.host)) return call.fail(ERROR_SHARING_VIOLATION, FALSE);
+  // As on the handheld, a file open in any program cannot be deleted.
+  emu::NameChangeHold hold;
+  if (hold.Take(path.host)) return call.fail(ERROR_SHARING_VIOLATION, FALSE);
   if (unlink(path.host.c_str()) != 0) return call.fail(emu::HostError(errno), FALSE);
   return call.ret(TRUE);
 }
@@ -103,13 +112,13 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
 BOOL WINAPI MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
   emu::ApiCall call("MoveFileW", lpExistingFileName, lpNewFileName);
   if (call.faulted()) return call.fail_injected(FALSE);
-  return emu::Move(call, lpExistingFileName, lpNewFileName, 0);
+  return emu::Move(call, lpExistingFileName, lpNewFileName);
 }
 
-BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
-  emu::ApiCall call("MoveFileExW", lpExistingFileName, lpNewFileName, emu::Hex(dwFlags));
+BOOL WINAPI DeleteAndRenameFile(LPCWSTR lpszDestFile, LPCWSTR lpszSourceFile) {
+  emu::ApiCall call("DeleteAndRenameFile", lpszDestFile, lpszSourceFile);
   if (call.faulted()) return call.fail_injected(FALSE);
-  return emu::Move(call, lpExistingFileName, lpNewFileName, dwFlags);
+  return emu::Replace(call, lpszDestFile, lpszSourceFile);
 }
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {

@@ -1,11 +1,13 @@
 // LocalAlloc and the process heap over malloc. Every block is remembered, so
 // freeing a pointer twice or one that was never handed out is refused with
-// an error instead of corrupting the host heap.
+// an error instead of corrupting the host heap. A block whose free fails
+// stays the process's until it ends, as on the handheld.
 #include <stdlib.h>
 #include <string.h>
 
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/api_call.h"
 
@@ -21,6 +23,21 @@ struct Blocks {
 Blocks& blocks() {
   static Blocks b;
   return b;
+}
+
+// Live blocks whose free failed (under the blocks' lock). Never destroyed, so
+// that a leak checker sees them held, as the handheld holds them until the
+// process ends; a block the program never tries to free is still reported.
+std::unordered_set<void*>& kept() {
+  static auto* k = new std::unordered_set<void*>;
+  return *k;
+}
+
+// A free of `p` failed: a live block stays allocated.
+void Keep(void* p) {
+  auto& b = blocks();
+  std::lock_guard guard(b.lock);
+  if (b.live.count(p)) kept().insert(p);
 }
 
 // The process heap is the only heap; its handle is just a marker.
@@ -45,6 +62,7 @@ bool Release(void* p, Pool pool) {
     auto it = b.live.find(p);
     if (it == b.live.end() || it->second != pool) return false;
     b.live.erase(it);
+    kept().erase(p);
   }
   free(p);
   return true;
@@ -65,7 +83,10 @@ HLOCAL WINAPI LocalAlloc(UINT uFlags, size_t uBytes) {
 
 HLOCAL WINAPI LocalFree(HLOCAL hMem) {
   emu::ApiCall call("LocalFree", hMem);
-  if (call.faulted()) return call.fail_injected(hMem);
+  if (call.faulted()) {
+    Keep(hMem);
+    return call.fail_injected(hMem);
+  }
   if (!hMem) return call.ret(HLOCAL{nullptr});
   if (!Release(hMem, Pool::kLocal)) return call.fail(ERROR_INVALID_HANDLE, hMem);
   return call.ret(HLOCAL{nullptr});
@@ -88,8 +109,10 @@ LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, size_t dwBytes) {
 
 BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem) {
   emu::ApiCall call("HeapFree", hHeap, emu::Hex(dwFlags), lpMem);
-  if (call.faulted()) return call.fail_injected(FALSE);
-  if (hHeap != ProcessHeap()) return call.fail(ERROR_INVALID_HANDLE, FALSE);
+  if (call.faulted() || hHeap != ProcessHeap()) {
+    Keep(lpMem);
+    return call.faulted() ? call.fail_injected(FALSE) : call.fail(ERROR_INVALID_HANDLE, FALSE);
+  }
   if (!lpMem) return call.ret(TRUE);
   if (!Release(lpMem, Pool::kHeap)) return call.fail(ERROR_INVALID_PARAMETER, FALSE);
   return call.ret(TRUE);

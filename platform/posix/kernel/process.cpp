@@ -1,5 +1,6 @@
 // The program's process: its command line, its executable, named mutexes and
-// other programs' processes.
+// the snapshot of the handheld's processes.
+#include <tlhelp32.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -7,7 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <set>
+#include <vector>
 
 #include "core/api_call.h"
 #include "core/device.h"
@@ -50,10 +54,61 @@ struct Mutex : KernelObject {
   }
 };
 
-struct Process : KernelObject {
+// A process of the handheld: this one, or another program with a window or
+// a foreground channel in run/ (named by its pid).
+struct ProcessEntry {
   DWORD pid;
-  explicit Process(DWORD p) : pid(p) {}
+  std::u16string exe;
 };
+
+struct Snapshot : KernelObject {
+  std::vector<ProcessEntry> entries;
+  size_t next = 0;
+};
+
+std::u16string ExecutableOf(pid_t pid) {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec);
+  return ec ? std::u16string() : HandheldPath(exe.string());
+}
+
+std::vector<ProcessEntry> RunningProcesses() {
+  std::set<pid_t> pids{getpid()};
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(RunDir(), ec)) {
+    std::string name = entry.path().filename().string();
+    size_t digits = name.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string::npos || name[digits] != '.') continue;
+    pid_t pid = static_cast<pid_t>(strtol(name.c_str(), nullptr, 10));
+    if (kill(pid, 0) == 0 || errno == EPERM) pids.insert(pid);
+  }
+  std::vector<ProcessEntry> out;
+  for (pid_t pid : pids) {
+    std::u16string exe = ExecutableOf(pid);
+    if (!exe.empty()) out.push_back({static_cast<DWORD>(pid), exe});
+  }
+  return out;
+}
+
+BOOL Fill(emu::ApiCall& call, HANDLE snapshot, LPPROCESSENTRY32 entry, bool first) {
+  auto s = GetHandle<Snapshot>(snapshot);
+  if (!s) return call.fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!entry || entry->dwSize < sizeof(PROCESSENTRY32))
+    return call.fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (first) s->next = 0;
+  if (s->next >= s->entries.size()) return call.fail(ERROR_NO_MORE_FILES, FALSE);
+  const ProcessEntry& p = s->entries[s->next++];
+  DWORD size = entry->dwSize;
+  memset(entry, 0, sizeof(PROCESSENTRY32));
+  entry->dwSize = size;
+  entry->cntUsage = 1;
+  entry->th32ProcessID = p.pid;
+  entry->cntThreads = 1;
+  size_t n = std::min(p.exe.size(), static_cast<size_t>(MAX_PATH - 1));
+  std::copy_n(p.exe.data(), n, entry->szExeFile);
+  call.note("pid", p.pid);
+  return call.ret(TRUE);
+}
 
 }  // namespace
 
@@ -95,24 +150,32 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR) {
 
 DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
 
-HANDLE WINAPI OpenProcess(DWORD access, BOOL, DWORD pid) {
-  emu::ApiCall call("OpenProcess", emu::Hex(access), pid);
-  if (call.faulted()) return call.fail_injected(static_cast<HANDLE>(nullptr));
-  if (pid == 0 || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
-    return call.fail(ERROR_INVALID_PARAMETER, static_cast<HANDLE>(nullptr));
-  return call.ret(emu::AddHandle(std::make_shared<emu::Process>(pid)));
+HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD pid) {
+  emu::ApiCall call("CreateToolhelp32Snapshot", emu::Hex(flags), pid);
+  if (call.faulted()) return call.fail_injected(INVALID_HANDLE_VALUE);
+  if (!(flags & TH32CS_SNAPPROCESS))
+    return call.fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  auto snapshot = std::make_shared<emu::Snapshot>();
+  snapshot->entries = emu::RunningProcesses();
+  return call.ret(emu::AddHandle(snapshot));
 }
 
-BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD, LPWSTR buffer, PDWORD size) {
-  emu::ApiCall call("QueryFullProcessImageNameW", process);
-  auto p = emu::GetHandle<emu::Process>(process);
-  if (!p || !size) return call.fail(ERROR_INVALID_HANDLE, FALSE);
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/" + std::to_string(p->pid) + "/exe", ec);
-  if (ec) return call.fail(ERROR_ACCESS_DENIED, FALSE);
-  std::u16string path = emu::HandheldPath(exe.string());
-  if (path.size() >= *size) return call.fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
-  *size = emu::CopyOut(path, buffer, *size);
+BOOL WINAPI Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry) {
+  emu::ApiCall call("Process32First", snapshot);
+  if (call.faulted()) return call.fail_injected(FALSE);
+  return emu::Fill(call, snapshot, entry, true);
+}
+
+BOOL WINAPI Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry) {
+  emu::ApiCall call("Process32Next", snapshot);
+  if (call.faulted()) return call.fail_injected(FALSE);
+  return emu::Fill(call, snapshot, entry, false);
+}
+
+BOOL WINAPI CloseToolhelp32Snapshot(HANDLE snapshot) {
+  emu::ApiCall call("CloseToolhelp32Snapshot", snapshot);
+  if (!emu::GetHandle<emu::Snapshot>(snapshot) || !emu::RemoveHandle(snapshot))
+    return call.fail(ERROR_INVALID_HANDLE, FALSE);
   return call.ret(TRUE);
 }
 

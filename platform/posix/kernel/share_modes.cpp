@@ -1,7 +1,10 @@
 #include "kernel/share_modes.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -23,8 +26,9 @@ struct Table {
 };
 
 Table& table() {
-  static Table t;
-  return t;
+  // Never destroyed: a file handle may be released late in the exit.
+  static Table* t = new Table;
+  return *t;
 }
 
 constexpr DWORD kReadWrite = GENERIC_READ | GENERIC_WRITE;
@@ -74,12 +78,39 @@ void ShareClaim::Release() {
   id_ = 0;
 }
 
-bool FileOpenHere(dev_t dev, ino_t ino) {
+namespace {
+
+bool OpenHere(dev_t dev, ino_t ino) {
   auto& t = table();
   std::lock_guard guard(t.lock);
   for (const auto& [id, e] : t.open)
     if (e.dev == dev && e.ino == ino) return true;
   return false;
+}
+
+}  // namespace
+
+DWORD NameChangeHold::Take(const std::string& host) {
+  int fd;
+  while ((fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)) < 0 && errno == EINTR) {
+  }
+  struct stat st;
+  if (fd < 0) {
+    // Unreadable on the host: only this process's handles can be seen.
+    return stat(host.c_str(), &st) == 0 && OpenHere(st.st_dev, st.st_ino) ? ERROR_SHARING_VIOLATION
+                                                                          : 0;
+  }
+  fds_.push_back(fd);
+  // Handles without read or write access hold no lock: the table sees them here.
+  if (fstat(fd, &st) == 0 && OpenHere(st.st_dev, st.st_ino)) return ERROR_SHARING_VIOLATION;
+  int rc;
+  while ((rc = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  return rc != 0 && errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : 0;
+}
+
+NameChangeHold::~NameChangeHold() {
+  for (int fd : fds_) close(fd);  // closing drops the lock
 }
 
 }  // namespace emu

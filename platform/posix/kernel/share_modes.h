@@ -1,13 +1,16 @@
 // Share modes of open files. Between handles of this process they are
 // honoured exactly. Across processes only a handle that shares nothing
 // (share mode 0) is enforced, through flock: it holds LOCK_EX, every other
-// handle with read or write access holds LOCK_SH.
+// handle with read or write access holds LOCK_SH. The same locks let a
+// delete or rename see a file open in another process.
 #pragma once
 
 #include <sys/types.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace emu {
 
@@ -31,7 +34,21 @@ class ShareClaim {
   int fd_ = -1;
 };
 
-// True when a handle of this process has the file open.
-bool FileOpenHere(dev_t dev, ino_t ino);
+// Keeps files that are about to be deleted, renamed or replaced from every
+// handle: taking a file fails while a handle of any process has it open, and
+// while held, new opens fail with a sharing violation. Released when it goes.
+class NameChangeHold {
+ public:
+  NameChangeHold() = default;
+  ~NameChangeHold();
+  NameChangeHold(const NameChangeHold&) = delete;
+  NameChangeHold& operator=(const NameChangeHold&) = delete;
+
+  // 0, or ERROR_SHARING_VIOLATION when the host file is open somewhere.
+  DWORD Take(const std::string& host);
+
+ private:
+  std::vector<int> fds_;
+};
 
 }  // namespace emu

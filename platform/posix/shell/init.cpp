@@ -13,12 +13,13 @@ BOOL WINAPI SHInitExtraControls(void) {
 }
 
 // Full-screen set-up: on this display the dialog always fills the screen, so
-// only the flags are checked and traced.
+// the flags are checked and traced; SHIDIF_SIPDOWN lowers the input panel.
 BOOL WINAPI SHInitDialog(PSHINITDLGINFO info) {
   emu::ApiCall call("SHInitDialog", info ? info->hDlg : nullptr, emu::Hex(info ? info->dwMask : 0),
                     emu::Hex(info ? info->dwFlags : 0));
   if (call.faulted()) return call.fail_injected(FALSE);
   if (!info || !emu::WindowSystem::Get().FindLocal(info->hDlg))
     return call.fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (info->dwFlags & SHIDIF_SIPDOWN) emu::WindowSystem::Get().SetInputPanel(false);
   return call.ret(TRUE);
 }

@@ -1,5 +1,10 @@
 #include "user/actions.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "core/wide.h"
+
 namespace emu {
 namespace {
 // The dialog takes input only while no box modal to it is open.
@@ -67,30 +72,55 @@ bool ClickControl(int control_id) {
     if (Window* w = WindowSystem::Get().FindLocal(h); w && w->id == control_id) c = w;
   if (!c || !c->visible() || !c->enabled()) return false;
   if (c->kind != Kind::Button && c->kind != Kind::ComboBox) return false;
-  WindowSystem::Get().focus = c->handle;
-  WindowSystem::Get().Changed(*c);
+  WindowSystem::Get().FocusControl(c->handle);
   if (c->kind == Kind::Button)
     WindowSystem::Get().Post(dlg->handle, WM_COMMAND, MAKEWPARAM(c->id, BN_CLICKED),
                              reinterpret_cast<LPARAM>(c->handle));
   return true;
 }
 
+size_t TypingRoom(const Window& control) {
+  constexpr int kCharWidthDlu = 4;
+  bool limited = false;
+  if (control.kind == Kind::ComboBox)
+    limited =
+        (control.style & CBS_DROPDOWNLIST) == CBS_DROPDOWN && !(control.style & CBS_AUTOHSCROLL);
+  else if (FoldCase(control.cls) == u"EDIT")
+    limited = !(control.style & ES_AUTOHSCROLL);
+  if (!limited) return SIZE_MAX;
+  return control.rect.right > 0 ? static_cast<size_t>(control.rect.right / kCharWidthDlu) : 0;
+}
+
+namespace {
+bool SetAddress(Window& dlg, Window& combo, const std::u16string& text) {
+  if (WindowSystem::Get().focus != combo.handle) WindowSystem::Get().FocusControl(combo.handle);
+  WindowSystem::Get().Send(combo.handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  WindowSystem::Get().Post(dlg.handle, WM_COMMAND, MAKEWPARAM(combo.id, CBN_EDITCHANGE),
+                           reinterpret_cast<LPARAM>(combo.handle));
+  return true;
+}
+}  // namespace
+
 bool TypeAddress(const std::u16string& text) {
   Window* dlg;
   Window* combo = AddressBox(&dlg);
   if (!combo) return false;
-  WindowSystem::Get().focus = combo->handle;
-  WindowSystem::Get().Send(combo->handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  WindowSystem::Get().Post(dlg->handle, WM_COMMAND, MAKEWPARAM(combo->id, CBN_EDITCHANGE),
-                           reinterpret_cast<LPARAM>(combo->handle));
-  return true;
+  return SetAddress(*dlg, *combo, text.substr(0, std::min(text.size(), TypingRoom(*combo))));
+}
+
+bool EditAddress(const std::u16string& text) {
+  Window* dlg;
+  Window* combo = AddressBox(&dlg);
+  if (!combo) return false;
+  if (text.size() > TypingRoom(*combo) && text.size() > combo->text.size()) return false;
+  return SetAddress(*dlg, *combo, text);
 }
 
 bool SelectAddress(int index) {
   Window* dlg;
   Window* combo = AddressBox(&dlg);
   if (!combo || index < 0 || index >= static_cast<int>(combo->items.size())) return false;
-  WindowSystem::Get().focus = combo->handle;
+  WindowSystem::Get().FocusControl(combo->handle);
   WindowSystem::Get().Send(combo->handle, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   WindowSystem::Get().Post(dlg->handle, WM_COMMAND, MAKEWPARAM(combo->id, CBN_SELCHANGE),
                            reinterpret_cast<LPARAM>(combo->handle));
@@ -112,9 +142,8 @@ bool MoveFocus(bool backward) {
     if (stops[i]->handle == WindowSystem::Get().focus) at = i;
   int next = at < 0 ? (backward ? n - 1 : 0) : (at + (backward ? n - 1 : 1)) % n;
   Window* old = WindowSystem::Get().FindLocal(WindowSystem::Get().focus);
-  WindowSystem::Get().focus = stops[next]->handle;
   if (old) WindowSystem::Get().Changed(*old);
-  WindowSystem::Get().Changed(*stops[next]);
+  WindowSystem::Get().FocusControl(stops[next]->handle);
   return true;
 }
 

@@ -70,7 +70,7 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR name, HWND parent, DL
   emu::Window* parent_window = ws.FindLocal(parent);
   if (parent_window) ws.SetEnabled(*parent_window, false);
   if (proc(h, WM_INITDIALOG, 0, param)) {
-    if (HWND first = emu::FirstTabStop(*ws.FindLocal(h))) ws.focus = first;
+    if (HWND first = emu::FirstTabStop(*ws.FindLocal(h))) ws.FocusControl(first);
   }
   emu::Window* self = ws.FindLocal(h);
   if (self && !self->ended && (tmpl->style & WS_VISIBLE)) ws.SetVisible(*self, true);

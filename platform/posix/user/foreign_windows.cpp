@@ -81,8 +81,12 @@ void DrainForegroundRequests() {
   while (read(g_fifo, buf, sizeof buf) > 0) any = true;
   if (!any) return;
   WindowSystem& ws = WindowSystem::Get();
+  // The dialog comes to the front, or the box it waits on.
+  HWND front = nullptr;
   for (Window* w : ws.TopLevel())
-    if (w->visible() && w->kind == Kind::Dialog) ws.foreground = w->handle;
+    if (w->visible() && w->kind == Kind::Dialog) front = w->handle;
+  if (Window* modal = ws.InnermostModal(); front && modal) front = modal->handle;
+  if (front) ws.Activate(front);
   ws.display().BroughtToForeground();
 }
 

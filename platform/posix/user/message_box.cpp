@@ -1,4 +1,7 @@
 // Message boxes: a modal loop of their own; owned boxes disable their owner.
+// A box comes to the front when the program is there (or it asks to be):
+// the window there is deactivated until the box closes, and the input panel
+// goes down, as a box takes no typing.
 #include "core/api_call.h"
 #include "user/display.h"
 #include "user/window_system.h"
@@ -22,17 +25,23 @@ int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   HWND h = box.handle;
   bool owner_was_enabled = owner_window && owner_window->enabled();
   if (owner_was_enabled) ws.SetEnabled(*owner_window, false);
-  if (type & MB_SETFOREGROUND) ws.foreground = h;
-  ws.display().BoxOpened(box);
-  if (ws.display().InputEnded()) {
-    box.result = 0;  // nobody can answer: as a box that cannot be shown
-    box.ended = true;
+  HWND previous = ws.foreground;
+  if ((type & MB_SETFOREGROUND) || ws.FindLocal(previous)) {
+    ws.Activate(h);
+    ws.SetInputPanel(false);
   }
-  ws.RunModal(*ws.FindLocal(h));
+  if (emu::Window* opened = ws.FindLocal(h)) ws.display().BoxOpened(*opened);
+  emu::Window* shown = ws.FindLocal(h);
+  if (shown && ws.display().InputEnded()) {
+    shown->result = 0;  // nobody can answer: as a box that cannot be shown
+    shown->ended = true;
+  }
+  if (shown) ws.RunModal(*shown);
   emu::Window* done = ws.FindLocal(h);
   int result = done ? static_cast<int>(done->result) : 0;
   if (done) {
     ws.display().BoxClosed(*done);
+    if (ws.foreground == h) ws.Activate(ws.FindLocal(previous) ? previous : nullptr);
     ws.Destroy(h);
   }
   if (owner_was_enabled && ws.FindLocal(owner)) ws.SetEnabled(*ws.FindLocal(owner), true);

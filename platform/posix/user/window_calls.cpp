@@ -145,8 +145,7 @@ HWND WINAPI SetFocus(HWND h) {
   if (h && !WindowSystem::Get().FindLocal(h))
     return call.fail(ERROR_INVALID_WINDOW_HANDLE, static_cast<HWND>(nullptr));
   HWND previous = WindowSystem::Get().focus;
-  WindowSystem::Get().focus = h;
-  if (Window* w = WindowSystem::Get().FindLocal(h)) WindowSystem::Get().Changed(*w);
+  WindowSystem::Get().FocusControl(h);
   return call.ret(previous);
 }
 
@@ -185,7 +184,8 @@ int WINAPI GetWindowTextLengthW(HWND h) {
   return static_cast<int>(WindowSystem::Get().Send(h, WM_GETTEXTLENGTH, 0, 0));
 }
 
-LONG_PTR WINAPI GetWindowLongPtrW(HWND h, int index) {
+// Styles and the id; a value no call here can set reads as 0, as when unset.
+LONG WINAPI GetWindowLongW(HWND h, int index) {
   Window* w = WindowSystem::Get().Find(h);
   if (!w) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -199,32 +199,12 @@ LONG_PTR WINAPI GetWindowLongPtrW(HWND h, int index) {
     case GWL_ID:
       return w->id;
     case GWL_USERDATA:
-      return w->userdata;
-    case DWLP_USER:
-      return w->user;
+    case DWL_USER:
+      return 0;
     default:
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
   }
-}
-
-LONG WINAPI GetWindowLongW(HWND h, int index) {
-  return static_cast<LONG>(GetWindowLongPtrW(h, index));
-}
-
-LONG_PTR WINAPI SetWindowLongPtrW(HWND h, int index, LONG_PTR value) {
-  Window* w = WindowSystem::Get().FindLocal(h);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  LONG_PTR* slot = index == DWLP_USER ? &w->user : index == GWL_USERDATA ? &w->userdata : nullptr;
-  if (!slot) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::swap(*slot, value);
-  return value;
 }
 
 HWND WINAPI GetParent(HWND h) {
@@ -272,7 +252,7 @@ BOOL WINAPI SetForegroundWindow(HWND h) {
   Window* w = WindowSystem::Get().Find(h);
   if (!w) return call.fail(ERROR_INVALID_WINDOW_HANDLE, FALSE);
   if (w->kind == emu::Kind::Foreign) return call.ret(emu::RequestForeground(*w) ? TRUE : FALSE);
-  WindowSystem::Get().foreground = h;
+  WindowSystem::Get().Activate(h);
   return call.ret(TRUE);
 }
 

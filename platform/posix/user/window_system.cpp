@@ -232,6 +232,46 @@ bool WindowSystem::KillTimer(HWND h, UINT_PTR id) {
   return timers_.size() != before;
 }
 
+void WindowSystem::Activate(HWND h) {
+  if (h == foreground) return;
+  HWND previous = foreground;
+  foreground = h;
+  if (FindLocal(previous)) Send(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(h));
+  if (FindLocal(h)) Send(h, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+}
+
+namespace {
+// A control that takes typed text: a combo box with an edit field.
+bool TextField(const Window& w) {
+  return w.kind == Kind::ComboBox && (w.style & CBS_DROPDOWNLIST) == CBS_DROPDOWN;
+}
+}  // namespace
+
+void WindowSystem::FocusControl(HWND h) {
+  focus = h;
+  Window* control = FindLocal(h);
+  if (!control) return;
+  Changed(*control);
+  Window* dlg = FindLocal(control->parent);
+  if (!dlg) return;
+  for (HWND child : dlg->children)
+    if (Window* c = FindLocal(child); c && c->kind == Kind::SipPref) {
+      SetInputPanel(TextField(*control));
+      return;
+    }
+}
+
+void WindowSystem::SetInputPanel(bool up) {
+  if (input_panel_up == up) return;
+  input_panel_up = up;
+  std::vector<HWND> windows;
+  for (Window* w : TopLevel()) windows.push_back(w->handle);
+  for (HWND h : windows) {
+    Send(h, WM_SETTINGCHANGE, SPI_SETSIPINFO, 0);
+    if (Window* still = FindLocal(h)) Changed(*still);
+  }
+}
+
 void WindowSystem::Changed(Window& w) {
   Window* top = &w;
   while (Window* p = FindLocal(top->parent)) top = p;

@@ -29,8 +29,6 @@ struct Window {
   std::u16string text;
   RECT rect{};  // dialog units: left, top, width, height
   DLGPROC dlgproc = nullptr;
-  LONG_PTR user = 0;      // DWLP_USER
-  LONG_PTR userdata = 0;  // GWL_USERDATA
   std::vector<HWND> children;
   HICON icons[2] = {};
   bool needs_paint = true;
@@ -93,6 +91,19 @@ class WindowSystem {
   UINT_PTR SetTimer(HWND h, UINT_PTR id, UINT elapse, TIMERPROC proc);
   bool KillTimer(HWND h, UINT_PTR id);
 
+  // Activation: `h` becomes the program's window in front; the window that
+  // was there is told it lost activation, then `h` that it has it
+  // (WM_ACTIVATE, lParam the other window). Null: none of ours is in front.
+  void Activate(HWND h);
+
+  // The focus moves to `h` (a tap, Tab, SetFocus). In a dialog with the
+  // shell's input-panel control, the panel goes up when a text field takes
+  // the focus and down when another control does.
+  void FocusControl(HWND h);
+  // Raises or lowers the input panel; every top-level window of the program
+  // is told (WM_SETTINGCHANGE with SPI_SETSIPINFO).
+  void SetInputPanel(bool up);
+
   // State changes the display shows.
   void Changed(Window& w);
   void SetText(Window& w, const std::u16string& text);
@@ -108,6 +119,7 @@ class WindowSystem {
   HCURSOR cursor = nullptr;   // the cursor SetCursor made current
   // The shell's SHInitExtraControls registered the input-panel control class.
   bool input_panel_class = false;
+  bool input_panel_up = false;  // the handheld's input panel (its keyboard) is shown
 
  private:
   WindowSystem();

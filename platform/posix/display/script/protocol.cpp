@@ -88,6 +88,34 @@ class StreamSource : public LineSource {
   bool ended_ = false;
 };
 
+// A text as the protocol prints it, so that every record stays one line
+// whatever it quotes: a backslash doubled; carriage return, line feed and tab
+// as \r \n \t; the other control characters (U+0000-U+001F, U+007F-U+009F)
+// as \xNN; the line and paragraph separators as \u2028 and \u2029.
+std::string Escaped(const std::u16string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::u16string out;
+  for (char16_t c : text) {
+    if (c == u'\\') {
+      out += u"\\\\";
+    } else if (c == u'\r') {
+      out += u"\\r";
+    } else if (c == u'\n') {
+      out += u"\\n";
+    } else if (c == u'\t') {
+      out += u"\\t";
+    } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      out +=
+          {u'\\', u'x', static_cast<char16_t>(kHex[c >> 4]), static_cast<char16_t>(kHex[c & 15])};
+    } else if (c == 0x2028 || c == 0x2029) {
+      out += c == 0x2028 ? u"\\u2028" : u"\\u2029";
+    } else {
+      out += c;
+    }
+  }
+  return ToUtf8(out);
+}
+
 class ScriptDisplay : public Display {
  public:
   ScriptDisplay(std::unique_ptr<LineSource> in, std::ostream& out)
@@ -97,13 +125,14 @@ class ScriptDisplay : public Display {
     if (w.kind != Kind::Static) return;
     auto& last = status_[w.handle];
     if (w.visible() && (!last.visible || last.text != w.text))
-      Emit("status: shown " + ToUtf8(w.text));
+      Emit("status: shown " + Escaped(w.text));
     else if (!w.visible() && last.visible)
       Emit("status: hidden");
     last = {w.visible(), w.text};
   }
   void BoxOpened(Window& box) override {
-    Emit("box: " + ToUtf8(box.caption) + " | " + ToUtf8(box.text) + " | " + Buttons(box.box_type));
+    Emit("box: " + Escaped(box.caption) + " | " + Escaped(box.text) + " | " +
+         Buttons(box.box_type));
   }
   void BoxClosed(Window& box) override {
     static const std::map<INT_PTR, std::string> names = {
@@ -124,7 +153,8 @@ class ScriptDisplay : public Display {
       case LineSource::Got::Woken:
         return Wait::Woken;
       case LineSource::Got::Line:
-        if (std::string why = Execute(line); !why.empty()) Emit("error: " + line + ": " + why);
+        if (std::string why = Execute(line); !why.empty())
+          Emit("error: " + Escaped(FromUtf8(line)) + ": " + Escaped(FromUtf8(why)));
         return Wait::Acted;
     }
     return Wait::Acted;
@@ -167,15 +197,15 @@ class ScriptDisplay : public Display {
   bool Dump(Window& dlg) {
     WindowSystem& ws = WindowSystem::Get();
     std::ostringstream o;
-    o << "caption: " << ToUtf8(dlg.text) << '\n';
+    o << "caption: " << Escaped(dlg.text) << '\n';
     if (Window* combo = DialogControl(dlg, Kind::ComboBox)) {
       for (size_t i = 0; i < combo->items.size(); ++i)
-        o << "list: " << i << ' ' << ToUtf8(combo->items[i]) << '\n';
+        o << "list: " << i << ' ' << Escaped(combo->items[i]) << '\n';
       o << "selected: " << combo->selected << '\n';
-      o << "field: " << ToUtf8(combo->text) << '\n';
+      o << "field: " << Escaped(combo->text) << '\n';
     }
     if (Window* s = DialogControl(dlg, Kind::Static))
-      o << (s->visible() ? "status: shown " + ToUtf8(s->text) : std::string("status: hidden"))
+      o << (s->visible() ? "status: shown " + Escaped(s->text) : std::string("status: hidden"))
         << '\n';
     if (Window* p = DialogControl(dlg, Kind::Progress)) {
       if (p->visible())

@@ -172,8 +172,7 @@ void DrawScreen(const View& view) {
           break;
       }
     }
-    bool panel = DialogControl(*dlg, Kind::SipPref) != nullptr;
-    if (panel && combo && WindowSystem::Get().focus == combo->handle && !boxed && dlg->enabled())
+    if (WindowSystem::Get().input_panel_up)
       Put(LINES - 1, 0, Fit(L" [keyboard up]", COLS), A_REVERSE);
     if (combo && view.combo.open) DrawList(*combo, view.combo);
   }

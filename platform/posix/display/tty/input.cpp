@@ -47,11 +47,11 @@ bool CloseList(View& v, bool take) {
 
 bool Edit(View& v, const std::wstring& text, size_t caret) {
   // The view holds the new text first: the change comes back to it (and is
-  // drawn) while TypeAddress runs.
+  // drawn) while EditAddress runs.
   ComboView before = v.combo;
   v.combo.text = text;
   v.combo.caret = caret;
-  if (TypeAddress(FromWide(text))) return true;
+  if (EditAddress(FromWide(text))) return true;
   v.combo = before;
   return false;
 }

@@ -85,12 +85,16 @@ std::u16string FromWide(const std::wstring& text) {
 std::wstring Printable(const std::wstring& text) {
   std::wstring out;
   for (wchar_t c : text) {
-    if (c == L'\t' || c == L'\r' || c == L'\n')
-      out += L' ';
-    else if (c >= 0x20 && c < 0x7F)
+    if (c >= 0x20 && c < 0x7F) {
       out += c;
-    else
+    } else if (c < 0x20 || c == 0x7F) {
+      // A control character shows as its picture (U+2400-U+2421), so a line
+      // break or an escape sequence in a server's text is seen, never obeyed.
+      wchar_t picture = c == 0x7F ? 0x2421 : 0x2400 + c;
+      out += wcwidth(picture) == 1 ? picture : L'?';
+    } else {
       out += wcwidth(c) == 1 ? c : L'?';
+    }
   }
   return out;
 }
@@ -98,35 +102,27 @@ std::wstring Printable(const std::wstring& text) {
 std::vector<std::wstring> Wrap(const std::wstring& text, int width) {
   width = std::max(1, width);
   std::vector<std::wstring> lines;
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find(L'\n', start);
-    std::wstring para = text.substr(start, end == std::wstring::npos ? end : end - start);
-    if (!para.empty() && para.back() == L'\r') para.pop_back();
-    para = Printable(para);
-    std::wstring line;
-    size_t i = 0;
-    while (i < para.size()) {
-      size_t space = para.find(L' ', i);
-      std::wstring word = para.substr(i, space == std::wstring::npos ? space : space - i);
-      i = space == std::wstring::npos ? para.size() : space + 1;
-      std::wstring joined = line.empty() ? word : line + L' ' + word;
-      if (static_cast<int>(joined.size()) <= width) {
-        line = joined;
-        continue;
-      }
-      if (!line.empty()) lines.push_back(line);
-      // A word longer than the line is cut where the line ends.
-      while (static_cast<int>(word.size()) > width) {
-        lines.push_back(word.substr(0, width));
-        word.erase(0, width);
-      }
-      line = word;
+  std::wstring shown = Printable(text);
+  std::wstring line;
+  size_t i = 0;
+  while (i < shown.size()) {
+    size_t space = shown.find(L' ', i);
+    std::wstring word = shown.substr(i, space == std::wstring::npos ? space : space - i);
+    i = space == std::wstring::npos ? shown.size() : space + 1;
+    std::wstring joined = line.empty() ? word : line + L' ' + word;
+    if (static_cast<int>(joined.size()) <= width) {
+      line = joined;
+      continue;
     }
-    lines.push_back(line);
-    if (end == std::wstring::npos) break;
-    start = end + 1;
+    if (!line.empty()) lines.push_back(line);
+    // A word longer than the line is cut where the line ends.
+    while (static_cast<int>(word.size()) > width) {
+      lines.push_back(word.substr(0, width));
+      word.erase(0, width);
+    }
+    line = word;
   }
+  lines.push_back(line);
   return lines;
 }
 

@@ -57,12 +57,13 @@ BoxLayout LayOutBox(const Window& box, int rows, int cols);
 // The button focused when the box opens.
 int DefaultBoxButton(const Window& box);
 
-// Text as the terminal shows it: one cell per character, control and wide
-// characters replaced.
+// Text as the terminal shows it: one cell per character; control characters
+// as their pictures (a line feed as U+240A), or '?' where the terminal cannot
+// draw those, as other characters it cannot draw in one cell.
 std::wstring Printable(const std::wstring& text);
 std::wstring ToWide(const std::u16string& text);
 std::u16string FromWide(const std::wstring& text);
-// Word-wrapped to `width` cells; line breaks in the text are kept.
+// Printable, then word-wrapped to `width` cells.
 std::vector<std::wstring> Wrap(const std::wstring& text, int width);
 
 }  // namespace emu::tty
