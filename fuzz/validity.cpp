@@ -33,7 +33,8 @@ void Check(bool ok, const std::string& what = "") {
 }
 
 constexpr int64_t kDay = 86400;
-// The platform's range: 1970-01-01 00:00:00 .. 3000-12-31 23:59:59.
+// The platform's range of UTC moments (and of the local time _mktime64
+// reads): 1970-01-01 00:00:00 .. 3000-12-31 23:59:59.
 constexpr int64_t kLast = 32535215999;
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
@@ -88,9 +89,13 @@ std::optional<int64_t> Change(const SYSTEMTIME& c, int64_t year) {
   return day * kDay + c.wHour * 3600 + c.wMinute * 60 + c.wSecond;
 }
 
+int64_t StandardWest(const TIME_ZONE_INFORMATION& z) {
+  return (int64_t{z.Bias} + (z.StandardDate.wMonth ? z.StandardBias : 0)) * 60;
+}
+
 // Seconds west of UTC at the instant `utc`.
 int64_t WestAt(const TIME_ZONE_INFORMATION& z, int64_t utc) {
-  int64_t west = (int64_t{z.Bias} + (z.StandardDate.wMonth ? z.StandardBias : 0)) * 60;
+  int64_t west = StandardWest(z);
   int64_t shift = (int64_t{z.DaylightBias} - z.StandardBias) * 60;
   if (!z.DaylightDate.wMonth || !z.StandardDate.wMonth || !shift) return west;
   int64_t local = utc - west, year;
@@ -116,8 +121,10 @@ std::string Expected(const TIME_ZONE_INFORMATION& z, const EphemerisValidity& v)
   int64_t utc =
       DaysFrom1970(v.year, v.month, 1) * kDay + (v.day - 1) * kDay + v.hour * 3600 + v.minute * 60;
   if (utc < 0 || utc > kLast) return text;
+  // The program has the runtime read the fields as local standard time
+  // first: that moment, too, must lie in the range.
+  if (utc + StandardWest(z) < 0 || utc + StandardWest(z) > kLast) return text;
   int64_t local = utc - WestAt(z, utc);
-  if (local < 0 || local > kLast) return text;
   int64_t year;
   int month, day;
   Civil(FloorDiv(local, kDay), &year, &month, &day);
