@@ -259,34 +259,56 @@ TEST_F(FilesTest, ShareModesBetweenHandlesOfThisProcess) {
   EXPECT_FALSE(Exists("fs/s.txt"));
 }
 
+// A child process that opens a file and holds it until Release(); Opened()
+// tells whether its open succeeded.
+class FileHeldByChild {
+ public:
+  FileHeldByChild(LPCWSTR path, DWORD share) {
+    if (pipe(ready_) != 0 || pipe(done_) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      HANDLE h = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+      char c = h == INVALID_HANDLE_VALUE ? 'n' : 'y';
+      ssize_t ignored = write(ready_[1], &c, 1);
+      ignored = read(done_[0], &c, 1);  // hold the file until the parent has tried
+      (void)ignored;
+      _exit(0);
+    }
+  }
+  ~FileHeldByChild() {
+    Release();
+    for (int fd : {ready_[0], ready_[1], done_[0], done_[1]})
+      if (fd >= 0) close(fd);
+  }
+  bool Opened() {
+    char c = 0;
+    return child_ > 0 && read(ready_[0], &c, 1) == 1 && c == 'y';
+  }
+  void Release() {
+    if (child_ <= 0) return;
+    ssize_t ignored = write(done_[1], "x", 1);
+    (void)ignored;
+    int status;
+    waitpid(child_, &status, 0);
+    child_ = -1;
+  }
+
+ private:
+  int ready_[2] = {-1, -1}, done_[2] = {-1, -1};
+  pid_t child_ = -1;
+};
+
 TEST_F(FilesTest, ExclusiveOpenHoldsAgainstOtherProcesses) {
   WriteHostFile("fs/x.txt", "data");
-  int ready[2], done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    HANDLE h = CreateFileW(u"\\x.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    char c = h == INVALID_HANDLE_VALUE ? 'n' : 'y';
-    ssize_t ignored = write(ready[1], &c, 1);
-    ignored = read(done[0], &c, 1);  // hold the file until the parent has tried
-    (void)ignored;
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  FileHeldByChild holder(u"\\x.txt", 0);
+  ASSERT_TRUE(holder.Opened());
   HANDLE h = Open(u"\\x.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  ASSERT_EQ(write(done[1], "x", 1), 1);
-  int status;
-  waitpid(child, &status, 0);
+  holder.Release();
   h = Open(u"\\x.txt", GENERIC_READ, kShareAll, OPEN_EXISTING);
   EXPECT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
 }
 
 // Another program's open file (here a child process's handle that shares
@@ -294,23 +316,8 @@ TEST_F(FilesTest, ExclusiveOpenHoldsAgainstOtherProcesses) {
 TEST_F(FilesTest, OpenFilesAreNeitherDeletedNorRenamed) {
   WriteHostFile("fs/windows/open.dat", "held");
   WriteHostFile("fs/windows/other.dat", "other");
-  int ready[2], done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    HANDLE h = CreateFileW(u"\\windows\\open.dat", GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-    char c = h == INVALID_HANDLE_VALUE ? 'n' : 'y';
-    ssize_t ignored = write(ready[1], &c, 1);
-    ignored = read(done[0], &c, 1);  // hold the file until the parent has tried
-    (void)ignored;
-    _exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  FileHeldByChild holder(u"\\windows\\open.dat", kShareAll);
+  ASSERT_TRUE(holder.Opened());
   struct Case {
     const char* what;
     std::function<BOOL()> call;
@@ -331,12 +338,9 @@ TEST_F(FilesTest, OpenFilesAreNeitherDeletedNorRenamed) {
   EXPECT_EQ(ReadHostFile("fs/windows/other.dat"), "other");
   EXPECT_FALSE(Exists("fs/windows/new.dat"));
 
-  ASSERT_EQ(write(done[1], "x", 1), 1);
-  int status;
-  waitpid(child, &status, 0);
+  holder.Release();
   EXPECT_TRUE(DeleteAndRenameFile(u"\\windows\\other.dat", u"\\windows\\open.dat"));
   EXPECT_EQ(ReadHostFile("fs/windows/other.dat"), "held");
-  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
 }
 
 TEST_F(FilesTest, ReadWriteAndSize) {
