@@ -209,7 +209,8 @@ TEST_F(UpdateTest, WhatAFailedCloseLeavesOpenIsReleasedAtExit) {
   for (const char* close : {"CloseHandle", "InternetCloseHandle"}) {
     size_t count = TracedCalls(Path("../trace"), close).size();
     ASSERT_GT(count, 0u) << close << "\n" << Trace();
-    for (size_t n = 1; n <= count; ++n) faults.push_back(close + ("#" + std::to_string(n)));
+    for (size_t n = 1; n <= count; ++n)
+      faults.push_back(std::string(close) + "#" + std::to_string(n));
   }
   for (const auto& fault : faults) {
     SCOPED_TRACE(fault);

@@ -58,8 +58,10 @@ void ReleaseHandlesAtExit() {
     doomed.swap(t.objects);
   }
   std::string line = "(exit) open handles:";
-  for (const auto& [value, object] : doomed)
-    line += " " + TraceText(reinterpret_cast<HANDLE>(value));
+  for (const auto& [value, object] : doomed) {
+    line += ' ';
+    line += TraceText(reinterpret_cast<HANDLE>(value));
+  }
   if (TraceEnabled()) TraceLine(doomed.empty() ? line + " none" : line);
   while (!doomed.empty()) doomed.erase(std::prev(doomed.end()));
 }
