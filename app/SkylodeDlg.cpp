@@ -5,6 +5,7 @@
 #include <aygshell.h>
 
 #include "GpsReceiver.h"
+#include "ScopedHandle.h"
 
 namespace {
 

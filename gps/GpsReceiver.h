@@ -21,19 +21,3 @@ static_assert(sizeof(EphemerisValidity) == 20);
 
 // Opens the receiver's port exclusively, for reading and writing.
 HANDLE OpenGpsPort(LPCWSTR portName);
-
-// Closes a handle when it goes out of scope, so that an error raised while a
-// result text is built cannot leave the port or a file open.
-class CScopedHandle {
- public:
-  explicit CScopedHandle(HANDLE h) : m_h(h) {}
-  ~CScopedHandle() {
-    if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
-  }
-  CScopedHandle(const CScopedHandle&) = delete;
-  CScopedHandle& operator=(const CScopedHandle&) = delete;
-  operator HANDLE() const { return m_h; }
-
- private:
-  HANDLE m_h;
-};

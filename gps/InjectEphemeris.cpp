@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "GpsReceiver.h"
+#include "ScopedHandle.h"
 #include "SkylodeDlg.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Handles.h"
+#include "ScopedHandle.h"
 #include "net.h"
 
 namespace {
@@ -120,8 +121,8 @@ void Transfer(LPCWSTR address, LPCWSTR temporary, CProgressCtrl* progress, CStri
     SendMessageW(progress->m_hWnd, PBM_SETPOS, 0, 0);
   }
 
-  CFileHandle file(CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, NULL));
+  CScopedHandle file(CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, NULL));
   if (file == INVALID_HANDLE_VALUE) {
     error.Format(TEXT("Error %d CreateFile %s"), GetLastError(), temporary);
     return;

@@ -1,5 +1,5 @@
-// Guards that close the download's handles when they go out of scope, so that
-// an error raised on the way (memory running out) cannot leave them open.
+// Closes the download's HTTP client handles when they go out of scope, so
+// that an error raised on the way (memory running out) cannot leave them open.
 #pragma once
 
 #include <windows.h>
@@ -18,19 +18,4 @@ class CInternetHandle {
 
  private:
   HINTERNET m_h;
-};
-
-// A file handle; INVALID_HANDLE_VALUE when the open failed.
-class CFileHandle {
- public:
-  explicit CFileHandle(HANDLE h) : m_h(h) {}
-  ~CFileHandle() {
-    if (m_h != INVALID_HANDLE_VALUE) ::CloseHandle(m_h);
-  }
-  CFileHandle(const CFileHandle&) = delete;
-  CFileHandle& operator=(const CFileHandle&) = delete;
-  operator HANDLE() const { return m_h; }
-
- private:
-  HANDLE m_h;
 };

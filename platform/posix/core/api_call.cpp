@@ -111,7 +111,20 @@ void TraceLine(const std::string& line) {
   auto& s = State();
   std::lock_guard guard(s.lock);
   if (s.trace_fd < 0) return;
-  std::string out = line + "\n";
+  // A line per call: control characters (a server's headers hold CR LF) are
+  // written as \xNN so they cannot split it.
+  std::string out;
+  out.reserve(line.size() + 1);
+  for (unsigned char c : line) {
+    if (c >= 0x20 && c != 0x7f) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    char escaped[5];
+    snprintf(escaped, sizeof escaped, "\\x%02x", c);
+    out += escaped;
+  }
+  out += '\n';
   // One write per line, so lines of several processes never interleave.
   ssize_t ignored = write(s.trace_fd, out.data(), out.size());
   (void)ignored;
