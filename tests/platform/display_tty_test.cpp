@@ -189,9 +189,7 @@ class TtyDisplayTest : public DeviceTest {
   void SetUp() override {
     if (!HaveTmux()) GTEST_SKIP() << "tmux is not installed";
     DeviceTest::SetUp();
-    WriteRegistry(std::string(kClientKey) + "\n" + ZoneRegistry(Zone(0)));
-    std::filesystem::create_directories(Path("dev/COM7"));
-    std::filesystem::create_directories(Path("fs/windows/Start Menu/Programs"));
+    PrepareForUpdate();
   }
 
   std::unique_ptr<Pane> Start(std::vector<std::string> env = {},

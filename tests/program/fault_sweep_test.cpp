@@ -71,9 +71,7 @@ class FaultSweepTest : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     ASSERT_TRUE(Server().ok());
-    WriteRegistry(std::string(kClientKey) + "\n" + ZoneRegistry(Zone(0)));
-    std::filesystem::create_directories(Path("dev/COM7"));
-    std::filesystem::create_directories(Path("fs/windows/Start Menu/Programs"));
+    PrepareForUpdate();
     WriteHostFile(kTargetFile, old_);
   }
 

@@ -26,9 +26,7 @@ class UpdateTest : public DeviceTest {
   void SetUp() override {
     DeviceTest::SetUp();
     ASSERT_TRUE(Server().ok());
-    WriteRegistry(std::string(kClientKey) + "\n" + ZoneRegistry(Zone(0)));
-    std::filesystem::create_directories(Path("dev/COM7"));
-    std::filesystem::create_directories(Path("fs/windows/Start Menu/Programs"));
+    PrepareForUpdate();
   }
 
   ProgramRun Run(const std::string& input, std::vector<std::string> args = {},

@@ -12,6 +12,7 @@
 
 #include "core/api_call.h"
 #include "core/device.h"
+#include "support/handheld_builders.h"
 
 class DeviceTest : public ::testing::Test {
  protected:
@@ -57,6 +58,15 @@ class DeviceTest : public ::testing::Test {
   // WriteRegistry("") gives an empty registry.
   void WriteRegistry(const std::string& text) const {
     WriteHostFile("registry.reg", "Windows Registry Editor Version 5.00\n\n" + text);
+  }
+
+  // A handheld as the program finds it before its first update: the download
+  // client's key without an address, a zone of UTC, the receiver's port and
+  // the Programs folder.
+  void PrepareForUpdate() const {
+    WriteRegistry(std::string(kClientKey) + "\n" + ZoneRegistry(Zone(0)));
+    std::filesystem::create_directories(Path("dev/COM7"));
+    std::filesystem::create_directories(Path("fs/windows/Start Menu/Programs"));
   }
 
   std::string root_;  // the temporary folder, removed in TearDown
