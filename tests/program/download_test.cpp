@@ -331,13 +331,15 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAndShowOneBox) {
 }
 
 // The bound: a body of exactly 1 MiB is stored; past it nothing more is
-// written, and an announced length past it is refused before any read.
+// written, and an announced length past it is refused before any read. A read
+// may return less than the program's 1024-byte buffer, so the temporary file
+// stops within one buffer below the bound.
 TEST_F(DownloadTest, StoresNothingPastTheBound) {
   const std::string too_large = "box: Skylode | Download too large: more than 1048576 bytes | OK";
   struct Case {
     std::string path;
     const char* box;      // null: success
-    long long temporary;  // the temporary file's size afterwards; -1: none
+    long long temporary;  // the temporary file's largest size afterwards; -1: none
     bool reads;           // the body was read at all
   } cases[] = {
       {"/bytes/1048576", nullptr, -1, true},
@@ -360,7 +362,9 @@ TEST_F(DownloadTest, StoresNothingPastTheBound) {
     }
     EXPECT_EQ(Exists(kTemporary), c.temporary >= 0);
     if (c.temporary >= 0) {
-      EXPECT_EQ(static_cast<long long>(ReadHostFile(kTemporary).size()), c.temporary);
+      auto size = static_cast<long long>(ReadHostFile(kTemporary).size());
+      EXPECT_LE(size, c.temporary);
+      EXPECT_GT(size, c.temporary - 1024);
     }
     EXPECT_EQ(!Calls("InternetReadFile").empty(), c.reads);
   }
