@@ -55,7 +55,13 @@ class LoopbackServer {
     if (stdin_ >= 0) close(stdin_);
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
+      // A server that does not end within ten seconds must not hold the test.
       int status = 0;
+      for (int tenths = 0; tenths < 100; ++tenths) {
+        if (waitpid(pid_, &status, WNOHANG) != 0) return;
+        usleep(100000);
+      }
+      kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
     }
   }

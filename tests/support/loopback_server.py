@@ -341,8 +341,11 @@ def main():
         ports = " ".join(f"{n}={s.server_address[1]}" for n, s in servers.items())
         print(f"{ports} ca={ca_copy}", flush=True)
 
+        # A signal only raises a flag: a handler that took the event's lock
+        # could interrupt this thread while it holds that lock, and hang.
+        signalled = []
         for sig in (signal.SIGTERM, signal.SIGINT):
-            signal.signal(sig, lambda *_: limits.stop.set())
+            signal.signal(sig, lambda *_: signalled.append(True))
         if args.exit_on_eof:
             def watch():
                 while sys.stdin.buffer.read1(4096) if hasattr(sys.stdin.buffer, "read1") \
@@ -350,10 +353,9 @@ def main():
                     pass
                 limits.stop.set()
             threading.Thread(target=watch, daemon=True).start()
-        # Polled rather than waited on: the signal handlers set the event,
-        # which must not happen while this thread holds its lock.
+        # Polled, so that the signal flag is seen within a tenth of a second.
         deadline = time.monotonic() + args.max_seconds
-        while not limits.stop.is_set() and time.monotonic() < deadline:
+        while not signalled and not limits.stop.is_set() and time.monotonic() < deadline:
             time.sleep(0.1)
         limits.stop.set()
         for s in servers.values():
